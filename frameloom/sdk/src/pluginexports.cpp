@@ -1,0 +1,3 @@
+#include "frameloom/pluginexports.h"
+
+static_assert(kLorimoPluginInterfaceVersion == 1009);

@@ -1,0 +1,5 @@
+#pragma once
+// Where the favorites file lives.
+#include "corekit/mystring.h"
+
+MyString NestbookFavoritesPath();

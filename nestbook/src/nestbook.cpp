@@ -1,0 +1,5 @@
+#include "nestbook/nestbook.h"
+
+#include "corekit/platform.h"
+
+MyString NestbookFavoritesPath() { return GetConfigFolder() + u"/FAVORITES.TXT"; }
