@@ -16,6 +16,11 @@ MyString GetCacheFolder();
 MyString GetHomeFolder();
 // The user's desktop folder (xdg-user-dirs' DESKTOP, else ~/Desktop).
 MyString GetDesktopFolder();
+// The user's pictures folder (xdg-user-dirs' PICTURES, else ~/Pictures).
+MyString GetPicturesFolder();
+// A folder of $XDG_CONFIG_HOME/user-dirs.dirs ("DESKTOP", "PICTURES", ...),
+// or empty when the file does not name it. The folders need not exist.
+MyString GetXdgUserDir(const char* name);
 // Folder for temporary files ($TMPDIR, else /tmp).
 MyString GetTempFolder();
 // Folder of the running executable (plug-ins and help live beside it).
