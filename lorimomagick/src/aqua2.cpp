@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <new>
+#include <numeric>
 #include <string>
 #include <vector>
 
@@ -68,6 +70,31 @@ const CellPoint kSectorPoints[8][2][2] = {
     {{kTL, kTR}, {kTL, kUp}},     // 7: top edge, left half
 };
 
+// The distinct sample grids of the cells along one axis.
+struct CSampleGrids {
+  int64_t nPeriod;               // cell j uses grid j % nPeriod
+  std::vector<int64_t> offsets;  // per grid: its first sample in the sector table
+  int64_t nTotal;                // samples of all grids together
+};
+
+// Sample grids along an axis of `cells` cells spanning `span` units each,
+// with a sample every `step` units.
+CSampleGrids MakeSampleGrids(int64_t span, int64_t step, int64_t cells) {
+  CSampleGrids grids;
+  const int64_t period = step / std::gcd(span, step);
+  grids.nPeriod = std::min(period, cells);
+  grids.offsets.reserve(size_t(grids.nPeriod));
+  grids.nTotal = 0;
+  for (int64_t g = 0; g < grids.nPeriod; ++g) {
+    grids.offsets.push_back(grids.nTotal);
+    grids.nTotal += AQua2CellAxis(span, step, g).nSamples;
+  }
+  return grids;
+}
+
+// Largest sector table worth keeping; beyond it samples are classified one by one.
+constexpr int64_t kMaximumSectorTable = int64_t(1) << 22;
+
 struct CSectorPlane {
   float nx[3];
   float ny[3];
@@ -86,12 +113,34 @@ struct CLorimoMagickFloat::AQUA2ZOOM {
   int64_t nOutColumns, nOutRows;
   std::vector<CAQua2Axis> columnAxis;  // per cell column
   std::vector<CAQua2Axis> rowAxis;     // per cell row
+  // Cells repeat their sample grid every b / gcd(a, b) columns (and
+  // d / gcd(c, d) rows). The sector of every sample of every grid is worked
+  // out once; an empty table means classifying each sample as it comes.
+  CSampleGrids columnGrids;
+  CSampleGrids rowGrids;
+  std::vector<uint8_t> sectorTable;
   float fPointX[kPointCount];
   float fPointY[kPointCount];
   float fHalfA, fHalfC;
   float fSlope;  // |c / a|: steeper samples belong to the top and bottom sectors
   int nA, nB, nC, nD;
 };
+
+namespace {
+
+// Sector of a sample: steep + 2 (left half) + 4 (top half). u on the centre
+// column gives an infinite slope (steep); the centre itself gives 0/0, which
+// compares false (not steep).
+inline int SectorOf(float u, float v, float halfA, float halfC, float slope) {
+  const float du = u - halfA;
+  const float dv = v - halfC;
+  const int xl = du < 0.0f ? 2 : 0;
+  const int yt = dv < 0.0f ? 4 : 0;
+  const int steep = slope < std::fabs(dv / du) ? 1 : 0;
+  return steep + xl + yt;
+}
+
+}  // namespace
 
 int CLorimoMagickFloat::IAQua2All(int a, int b, int c, int d, int e) {
   if (a <= 0 || b <= 0 || c <= 0 || d <= 0) return 0;
@@ -208,35 +257,62 @@ int CLorimoMagickFloat::IAQua2Zoom(const CLorimoMagickFloat& cc, const CLorimoMa
   }
 
   AQUA2ZOOM zoom;
-  for (int p = 0; p < 3; ++p) {
-    zoom.pInput[p] = Plane(p);
-    zoom.pCentre[p] = cc.Plane(p);
+  try {
+    for (int p = 0; p < 3; ++p) {
+      zoom.pInput[p] = Plane(p);
+      zoom.pCentre[p] = cc.Plane(p);
+    }
+    zoom.pLabel = lh.Plane(0);
+    zoom.pOutput = output;
+    zoom.nColumns = columns;
+    zoom.nRows = rows;
+    zoom.nOutColumns = int64_t(outColumns);
+    zoom.nOutRows = int64_t(outRows);
+    zoom.nA = a;
+    zoom.nB = b;
+    zoom.nC = c;
+    zoom.nD = d;
+    zoom.columnAxis.reserve(size_t(columns));
+    for (int64_t j = 0; j < columns; ++j) zoom.columnAxis.push_back(AQua2CellAxis(a, b, j));
+    zoom.rowAxis.reserve(size_t(rows));
+    for (int64_t i = 0; i < rows; ++i) zoom.rowAxis.push_back(AQua2CellAxis(c, d, i));
+    const float fa = float(a);
+    const float fc = float(c);
+    zoom.fHalfA = fa / 2.0f;
+    zoom.fHalfC = fc / 2.0f;
+    zoom.fSlope = std::fabs(fc / fa);
+    const float x[kPointCount] = {0.0f,      fa,          fa,           0.0f,       zoom.fHalfA,
+                                  1.5f * fa, zoom.fHalfA, -zoom.fHalfA, zoom.fHalfA};
+    const float y[kPointCount] = {0.0f,        0.0f,      fc,          fc,         -zoom.fHalfC,
+                                  zoom.fHalfC, 1.5f * fc, zoom.fHalfC, zoom.fHalfC};
+    std::memcpy(zoom.fPointX, x, sizeof(x));
+    std::memcpy(zoom.fPointY, y, sizeof(y));
+
+    zoom.columnGrids = MakeSampleGrids(a, b, columns);
+    zoom.rowGrids = MakeSampleGrids(c, d, rows);
+    const int64_t totalU = zoom.columnGrids.nTotal;
+    const int64_t totalV = zoom.rowGrids.nTotal;
+    if (totalU > 0 && totalV > 0 && totalU <= kMaximumSectorTable / totalV) {
+      // Grid (gu, gv) holds its samples u-major at rowOffset * totalU + columnOffset * nv.
+      zoom.sectorTable.resize(size_t(totalU * totalV));
+      for (int64_t gv = 0; gv < zoom.rowGrids.nPeriod; ++gv) {
+        const CAQua2Axis down = AQua2CellAxis(c, d, gv);
+        for (int64_t gu = 0; gu < zoom.columnGrids.nPeriod; ++gu) {
+          const CAQua2Axis across = AQua2CellAxis(a, b, gu);
+          uint8_t* block = zoom.sectorTable.data() + zoom.rowGrids.offsets[size_t(gv)] * totalU +
+                           zoom.columnGrids.offsets[size_t(gu)] * down.nSamples;
+          for (int64_t k = 0; k < across.nSamples; ++k)
+            for (int64_t m = 0; m < down.nSamples; ++m)
+              block[k * down.nSamples + m] = uint8_t(
+                  SectorOf(float(across.nFirstOffset + k * b), float(down.nFirstOffset + m * d),
+                           zoom.fHalfA, zoom.fHalfC, zoom.fSlope));
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ReleaseZeroed(output);
+    return FailOutOfMemory();
   }
-  zoom.pLabel = lh.Plane(0);
-  zoom.pOutput = output;
-  zoom.nColumns = columns;
-  zoom.nRows = rows;
-  zoom.nOutColumns = int64_t(outColumns);
-  zoom.nOutRows = int64_t(outRows);
-  zoom.nA = a;
-  zoom.nB = b;
-  zoom.nC = c;
-  zoom.nD = d;
-  zoom.columnAxis.reserve(size_t(columns));
-  for (int64_t j = 0; j < columns; ++j) zoom.columnAxis.push_back(AQua2CellAxis(a, b, j));
-  zoom.rowAxis.reserve(size_t(rows));
-  for (int64_t i = 0; i < rows; ++i) zoom.rowAxis.push_back(AQua2CellAxis(c, d, i));
-  const float fa = float(a);
-  const float fc = float(c);
-  zoom.fHalfA = fa / 2.0f;
-  zoom.fHalfC = fc / 2.0f;
-  zoom.fSlope = std::fabs(fc / fa);
-  const float x[kPointCount] = {0.0f,      fa,          fa,           0.0f,       zoom.fHalfA,
-                                1.5f * fa, zoom.fHalfA, -zoom.fHalfA, zoom.fHalfA};
-  const float y[kPointCount] = {0.0f,        0.0f,      fc,          fc,         -zoom.fHalfC,
-                                zoom.fHalfC, 1.5f * fc, zoom.fHalfC, zoom.fHalfC};
-  std::memcpy(zoom.fPointX, x, sizeof(x));
-  std::memcpy(zoom.fPointY, y, sizeof(y));
 
   const uint64_t work = uint64_t(columns) * uint64_t(rows) * 64 + outColumns * outRows * 16;
   const bool completed = ForEachRow(
@@ -300,14 +376,31 @@ void CLorimoMagickFloat::IAQua2Block(const AQUA2ZOOM& zoom, int64_t i, int64_t j
     value[p][kLeft] = cc[top - 1];
   }
 
+  // The sector of each sample, from the table or worked out here.
+  const uint8_t* sectors = nullptr;
+  if (!zoom.sectorTable.empty()) {
+    const size_t gu = size_t(j % zoom.columnGrids.nPeriod);
+    const size_t gv = size_t(i % zoom.rowGrids.nPeriod);
+    sectors = zoom.sectorTable.data() + zoom.rowGrids.offsets[gv] * zoom.columnGrids.nTotal +
+              zoom.columnGrids.offsets[gu] * down.nSamples;
+  }
+  auto sectorAt = [&](int64_t k, int64_t m, float u, float v) {
+    return sectors != nullptr ? int(sectors[k * down.nSamples + m])
+                              : SectorOf(u, v, zoom.fHalfA, zoom.fHalfC, zoom.fSlope);
+  };
+
+  // Planes only for the sectors that hold samples.
+  unsigned needed = 0;
+  for (int64_t k = 0; k < countU; ++k)
+    for (int64_t m = 0; m < countV; ++m)
+      needed |= 1u << sectorAt(k, m, float(across.nFirstOffset + k * zoom.nB),
+                               float(down.nFirstOffset + m * zoom.nD));
   CSectorPlane planes[8];
-  bool ready[8] = {};
   const float* px = zoom.fPointX;
   const float* py = zoom.fPointY;
-  auto planeOf = [&](int s) -> const CSectorPlane& {
+  for (int s = 0; s < 8; ++s) {
+    if ((needed & (1u << s)) == 0) continue;
     CSectorPlane& plane = planes[s];
-    if (ready[s]) return plane;
-    ready[s] = true;
     const CellPoint first = kSectorPoints[s][choice[s]][0];
     const CellPoint second = kSectorPoints[s][choice[s]][1];
     // N = (P2 - P1) x (P3 - P1), D = N . P1 with P3 the cell centre.
@@ -321,23 +414,15 @@ void CLorimoMagickFloat::IAQua2Block(const AQUA2ZOOM& zoom, int64_t i, int64_t j
       plane.ny[p] = e1z * e2x - e1x * e2z;
       plane.d[p] = plane.nx[p] * px[first] + plane.ny[p] * py[first] + plane.nz * value[p][first];
     }
-    return plane;
-  };
+  }
 
   const int64_t outColumns = zoom.nOutColumns;
   for (int64_t m = 0; m < countV; ++m) {
     const float v = float(down.nFirstOffset + m * zoom.nD);
-    const float dv = v - zoom.fHalfC;
-    const int yt = dv < 0.0f ? 4 : 0;
     float* target = zoom.pOutput + ((down.nFirstPixel + m) * outColumns + across.nFirstPixel) * 3;
     for (int64_t k = 0; k < countU; ++k, target += 3) {
       const float u = float(across.nFirstOffset + k * zoom.nB);
-      const float du = u - zoom.fHalfA;
-      const int xl = du < 0.0f ? 2 : 0;
-      // u at the centre column gives an infinite slope (steep); the centre
-      // itself gives 0/0, which compares false (not steep).
-      const int steep = zoom.fSlope < std::fabs(dv / du) ? 1 : 0;
-      const CSectorPlane& plane = planeOf(steep + xl + yt);
+      const CSectorPlane& plane = planes[sectorAt(k, m, u, v)];
       for (int p = 0; p < 3; ++p)
         target[p] = (plane.d[p] - plane.nx[p] * u - plane.ny[p] * v) / plane.nz;
     }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "colormatrices.h"
+#include "magickfloat.h"
 #include "progress.h"
 #include "rowrunner.h"
 #include "samplefunctions.h"
@@ -14,8 +15,7 @@
 
 namespace {
 
-// Rows read from the image per Image::write call: a bounded temporary
-// instead of a second full-size copy.
+// Pixels fetched from the image at a time.
 constexpr uint64_t kReadChunkSamples = uint64_t(1) << 20;
 
 // Cost estimates (sample operations) for the thread split.
@@ -39,26 +39,27 @@ CLorimoMagickFloat::CLorimoMagickFloat(Magick::Image& image) {
     m_nRows = image.rows();
     if (!Allocate(m_nCols, m_nRows, 3)) return;
     const uint64_t columns = m_nCols;
-    const uint64_t band = std::clamp<uint64_t>(kReadChunkSamples / (3 * columns), 1, m_nRows);
-    ZeroedArray<float> interleaved = MakeZeroed<float>(3 * columns * band);
-    if (!interleaved) {
-      Release();
-      return;
-    }
+    // Read in bands so that an image cached on disk is never copied whole.
+    const uint64_t band = std::clamp<uint64_t>(kReadChunkSamples / columns, 1, m_nRows);
     float* red = Plane(0);
     float* green = Plane(1);
     float* blue = Plane(2);
     for (uint64_t y = 0; y < m_nRows; y += band) {
       const uint64_t height = std::min<uint64_t>(band, m_nRows - y);
-      image.write(0, int(y), m_nCols, unsigned(height), "RGB", MagickLib::FloatPixel,
-                  interleaved.get());
-      const uint64_t start = y * columns;
-      const float* source = interleaved.get();
-      for (uint64_t i = 0; i < height * columns; ++i) {
-        red[start + i] = source[3 * i];
-        green[start + i] = source[3 * i + 1];
-        blue[start + i] = source[3 * i + 2];
+      const Magick::PixelPacket* pixels =
+          image.getConstPixels(0, int(y), m_nCols, unsigned(height));
+      if (pixels == nullptr) {
+        Release();
+        return;
       }
+      const uint64_t start = y * columns;
+      ForEachRange(height * columns, kCheapWork, [&](uint64_t begin, uint64_t end) {
+        for (uint64_t i = begin; i < end; ++i) {
+          red[start + i] = QuantumToFloat(pixels[i].red);
+          green[start + i] = QuantumToFloat(pixels[i].green);
+          blue[start + i] = QuantumToFloat(pixels[i].blue);
+        }
+      });
     }
     const std::string name = image.magick();
     if (!name.empty()) magick(name.c_str());
@@ -169,26 +170,40 @@ Magick::Image CLorimoMagickFloat::Pixels2Magick(bool bPlanar) const {
   if (m_pData == nullptr || PlaneSize() == 0) return Magick::Image();
   Magick::Image result;
   try {
+    const float* red = nullptr;
+    const float* green = nullptr;
+    const float* blue = nullptr;
+    uint64_t stride = 1;
     if (!bPlanar) {
       // Interleaved R, G, B needs three planes' worth of samples.
       if (m_nPlanes < 3) return Magick::Image();
-      result.read(m_nCols, m_nRows, "RGB", MagickLib::FloatPixel, m_pData);
+      red = m_pData;
+      green = m_pData + 1;
+      blue = m_pData + 2;
+      stride = 3;
     } else if (m_nFirstPlane + 3 <= m_nPlanes) {
-      const uint64_t size = PlaneSize();
-      ZeroedArray<float> interleaved = MakeZeroed<float>(3 * size);
-      if (!interleaved) return Magick::Image();
-      const float* red = Plane(m_nFirstPlane);
-      const float* green = Plane(m_nFirstPlane + 1);
-      const float* blue = Plane(m_nFirstPlane + 2);
-      float* target = interleaved.get();
-      ForEachRange(size, kCheapWork, [&](uint64_t begin, uint64_t end) {
+      red = Plane(m_nFirstPlane);
+      green = Plane(m_nFirstPlane + 1);
+      blue = Plane(m_nFirstPlane + 2);
+    }
+    if (red != nullptr) {
+      // The pixels Image::read(cols, rows, "RGB", FloatPixel) would make,
+      // converted in place instead of through an interleaved copy.
+      result = Magick::Image(Magick::Geometry(m_nCols, m_nRows), Magick::Color(0, 0, 0));
+      result.modifyImage();
+      result.type(Magick::TrueColorType);
+      result.magick("MIFF");
+      Magick::PixelPacket* pixels = result.setPixels(0, 0, m_nCols, m_nRows);
+      if (pixels == nullptr) return Magick::Image();
+      ForEachRange(PlaneSize(), kCheapWork, [&](uint64_t begin, uint64_t end) {
         for (uint64_t i = begin; i < end; ++i) {
-          target[3 * i] = red[i];
-          target[3 * i + 1] = green[i];
-          target[3 * i + 2] = blue[i];
+          pixels[i].red = FloatToQuantum(red[i * stride]);
+          pixels[i].green = FloatToQuantum(green[i * stride]);
+          pixels[i].blue = FloatToQuantum(blue[i * stride]);
+          pixels[i].opacity = OpaqueOpacity;
         }
       });
-      result.read(m_nCols, m_nRows, "RGB", MagickLib::FloatPixel, target);
+      result.syncPixels();
     } else {
       // Fewer than three planes from the selection: show the first as grey.
       result.read(m_nCols, m_nRows, "I", MagickLib::FloatPixel, Plane(m_nFirstPlane));
@@ -227,9 +242,28 @@ struct CClip01 {
   static constexpr uint64_t kWork = kCheapWork;
   float operator()(float v) const { return Clip01Sample(v); }
 };
+// Samples read from an image are exact quantum levels; their linear values
+// come from a table of the same formula, and any other value is computed.
 struct CToLinear {
   static constexpr uint64_t kWork = kPowWork;
-  float operator()(float v) const { return RGB709ToLinearSample(v); }
+  const float* pTable = LinearTable();
+  float operator()(float v) const {
+    const float scaled = v * MaxRGBFloat;
+    if (scaled >= 0.0f && scaled <= MaxRGBFloat) {
+      const Magick::Quantum level = Magick::Quantum(std::lrint(scaled));
+      if (QuantumToFloat(level) == v) return pTable[level];
+    }
+    return RGB709ToLinearSample(v);
+  }
+  static const float* LinearTable() {
+    static const std::vector<float> table = [] {
+      std::vector<float> values(size_t(MaxRGB) + 1);
+      for (size_t level = 0; level < values.size(); ++level)
+        values[level] = RGB709ToLinearSample(QuantumToFloat(Magick::Quantum(level)));
+      return values;
+    }();
+    return table.data();
+  }
 };
 struct CToNonlinear {
   static constexpr uint64_t kWork = kPowWork;

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "lorimomagick/lorimomagickfloat.h"
+#include "samplefunctions.h"
 #include "testhelpers.h"
 
 using lorimotest::At;
@@ -46,6 +47,20 @@ TEST(TransferFunctions, MatchTheRec709Formulas) {
   EXPECT_FLOAT_EQ(ToLinear(0.08f), 0.08f * 0.22222222f);
   EXPECT_NEAR(ToNonlinear(0.25f), 1.099 * std::pow(0.25, 0.45) - 0.099, 1e-6);
   EXPECT_NEAR(ToNonlinear(1.0f), 1.0, 1e-6);
+}
+
+TEST(TransferFunctions, EveryQuantumLevelAndInBetweenValuesFollowTheFormula) {
+  // Levels read from an image take a faster path; it must give the same bits.
+  CLorimoMagickFloat image(65536, 2, 1);
+  float* samples = image.Plane(0);
+  for (int level = 0; level < 65536; ++level) {
+    samples[level] = float(level) / 65535.0f;
+    samples[65536 + level] = std::nextafter(samples[level], 2.0f);
+  }
+  const CLorimoMagickFloat input(image);
+  image.RGB709NonLinearToRGB709Linear();
+  for (int i = 0; i < 2 * 65536; ++i)
+    ASSERT_EQ(image.Plane(0)[i], RGB709ToLinearSample(input.Plane(0)[i])) << i;
 }
 
 TEST(TransferFunctions, LinearSegmentHasSlopeFourAndAHalf) {

@@ -335,3 +335,55 @@ TEST(MagickBoundary, AnEmptyImageGivesNoData) {
   EXPECT_FALSE(image.HasData());
   EXPECT_FALSE(image.Pixels2Magick(true).isValid());
 }
+
+TEST(MagickBoundary, ReadsEveryQuantumAsImageWriteWould) {
+  // All 65536 levels, in each channel, against GraphicsMagick's own export.
+  Magick::Image image(Magick::Geometry(256, 256), Magick::Color(0, 0, 0));
+  image.modifyImage();
+  image.type(Magick::TrueColorType);
+  Magick::PixelPacket* q = image.setPixels(0, 0, 256, 256);
+  for (int i = 0; i < 65536; ++i) {
+    q[i].red = Magick::Quantum(i);
+    q[i].green = Magick::Quantum(65535 - i);
+    q[i].blue = Magick::Quantum(i * 7 % 65536);
+  }
+  image.syncPixels();
+  std::vector<float> expected(65536 * 3);
+  image.write(0, 0, 256, 256, "RGB", MagickLib::FloatPixel, expected.data());
+  CLorimoMagickFloat planes(image);
+  for (int i = 0; i < 65536; ++i)
+    for (int p = 0; p < 3; ++p) ASSERT_EQ(planes.Plane(p)[i], expected[size_t(3 * i + p)]) << i;
+}
+
+TEST(MagickBoundary, WritesSamplesAsImageReadWould) {
+  // Samples around every rounding boundary, out of range and not a number,
+  // against GraphicsMagick's own import.
+  std::vector<float> samples;
+  for (int level = 0; level < 65536; level += 3) {
+    const float boundary = float((level + 0.5) / 65535.0);
+    samples.insert(samples.end(), {std::nextafter(boundary, -1.0f), boundary,
+                                   std::nextafter(boundary, 2.0f), float(level / 65535.0)});
+  }
+  samples.insert(samples.end(),
+                 {-0.5f, -0.0f, 1.0f, 1.0001f, 7.0f, std::numeric_limits<float>::quiet_NaN(),
+                  std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity()});
+  while (samples.size() % 3 != 0) samples.push_back(0.25f);
+  const unsigned columns = unsigned(samples.size() / 3);
+  Magick::Image expected;
+  expected.read(columns, 1, "RGB", MagickLib::FloatPixel, samples.data());
+  CLorimoMagickFloat interleaved(columns, 1, 3);
+  std::memcpy(interleaved.Plane(0), samples.data(), samples.size() * sizeof(float));
+  Magick::Image actual = interleaved.Pixels2Magick(false);
+  ASSERT_EQ(actual.columns(), columns);
+  EXPECT_EQ(actual.magick(), expected.magick());
+  EXPECT_EQ(actual.depth(), expected.depth());
+  EXPECT_EQ(actual.type(), expected.type());
+  const Magick::PixelPacket* a = actual.getConstPixels(0, 0, columns, 1);
+  const Magick::PixelPacket* e = expected.getConstPixels(0, 0, columns, 1);
+  for (unsigned i = 0; i < columns; ++i) {
+    ASSERT_EQ(a[i].red, e[i].red) << samples[3 * i];
+    ASSERT_EQ(a[i].green, e[i].green) << samples[3 * i + 1];
+    ASSERT_EQ(a[i].blue, e[i].blue) << samples[3 * i + 2];
+    ASSERT_EQ(a[i].opacity, e[i].opacity);
+  }
+}
