@@ -20,18 +20,6 @@ float Distinct(int p, int y, int x) { return float(p * 100 + y * 10 + x); }
 
 }  // namespace
 
-TEST(FloatContainer, DefaultIsOneSampleOfOnePlane) {
-  CLorimoMagickFloat image;
-  EXPECT_EQ(image.cols(), 1u);
-  EXPECT_EQ(image.rows(), 1u);
-  EXPECT_EQ(image.planes(), 1);
-  EXPECT_EQ(image.FirstSelectedPlane(), 0);
-  EXPECT_EQ(image.SelectionEnd(), 1);
-  ASSERT_TRUE(image.HasData());
-  EXPECT_EQ(image.Plane(0)[0], 0.0f);
-  EXPECT_EQ(image.GetData(), nullptr);
-}
-
 TEST(FloatContainer, SizedConstructorIsZeroFilledWithAllPlanesSelected) {
   CLorimoMagickFloat image(7, 5, 4);
   ASSERT_TRUE(image.HasData());
@@ -69,16 +57,6 @@ TEST(FloatContainer, PerPlaneOperationsTouchOnlyTheSelectedPlane) {
   EXPECT_EQ(At(image, 0, 1, 2), -3.0f);
   EXPECT_EQ(At(image, 1, 1, 2), 2.0f);
   EXPECT_EQ(At(image, 2, 1, 2), -3.0f);
-}
-
-TEST(FloatContainer, CopyConstructorCopiesEveryPlaneAndTheSelection) {
-  auto source = MakePlanes(4, 3, 3, Distinct);
-  source[2];
-  CLorimoMagickFloat copy(source);
-  EXPECT_EQ(copy.FirstSelectedPlane(), 2);
-  EXPECT_EQ(copy.SelectionEnd(), 3);
-  for (int p = 0; p < 3; ++p) EXPECT_EQ(At(copy, p, 2, 3), Distinct(p, 2, 3));
-  EXPECT_NE(copy.Plane(0), source.Plane(0));
 }
 
 TEST(FloatContainer, AssignmentOfOtherSizeTakesTheSelectedPlanesOnly) {

@@ -129,15 +129,3 @@ TEST(QuantumContainer, RawPixelsAreSharedOrCopied) {
   EXPECT_FALSE(copy.IsShared());
   EXPECT_EQ(copy[4]->red, 255);
 }
-
-TEST(QuantumContainer, CopyHasNeitherRegionNorName) {
-  Magick::Image image = MakeImage(6, 6, Colour);
-  image.magick("PNG");
-  Magick::Geometry region(2, 2, 1, 1);
-  CLorimoMagickQuantum pixels(image, false, &region);
-  CLorimoMagickQuantum copy(pixels);
-  EXPECT_EQ(copy.Region(), nullptr);
-  EXPECT_EQ(copy.cols(), 2u);
-  EXPECT_NE(copy.Pixels2Magick().magick(), "PNG");
-  EXPECT_EQ(pixels.Pixels2Magick().magick(), "PNG");
-}

@@ -32,8 +32,9 @@ class CLorimoMagickQuantum : public CLorimoMagick {
 
   CLorimoMagickQuantum();
   // The image's pixels, or those of the region when one is given. bShare:
-  // read them in place (the image must outlive this object unchanged);
-  // otherwise an owned copy, with the image's format name.
+  // read them in place (the image must outlive this object, unchanged and
+  // with no other pixels fetched from it meanwhile); otherwise an owned
+  // copy, with the image's format name.
   CLorimoMagickQuantum(Magick::Image& image, bool bShare, Magick::Geometry* pRegion = nullptr);
   // bShare: keep the pointer (the pixels must outlive this object).
   CLorimoMagickQuantum(const PixelPacket* pixels, uint32_t columns, uint32_t rows, bool bShare);
