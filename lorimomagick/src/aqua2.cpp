@@ -3,6 +3,7 @@
 // along its dominant diagonal and is cut into eight triangles; each output
 // sample takes the plane through its triangle.
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -94,6 +95,7 @@ CSampleGrids MakeSampleGrids(int64_t span, int64_t step, int64_t cells) {
 
 // Largest sector table worth keeping; beyond it samples are classified one by one.
 constexpr int64_t kMaximumSectorTable = int64_t(1) << 22;
+std::atomic<int64_t> gnSectorTableLimit{kMaximumSectorTable};
 
 struct CSectorPlane {
   float nx[3];
@@ -103,6 +105,10 @@ struct CSectorPlane {
 };
 
 }  // namespace
+
+int64_t SetAQua2SectorTableLimit(int64_t entries) {
+  return gnSectorTableLimit.exchange(entries < 0 ? kMaximumSectorTable : entries);
+}
 
 struct CLorimoMagickFloat::AQUA2ZOOM {
   const float* pInput[3];
@@ -150,25 +156,18 @@ int CLorimoMagickFloat::IAQua2All(int a, int b, int c, int d, int e) {
   if (outColumns == 0 || outRows == 0) return 0;  // nothing would be left to show
   // Fail before the long labelling when the output can never fit.
   if (outColumns > UINT32_MAX || outRows > UINT32_MAX ||
-      !FitsInMemory(outColumns * outRows, uint64_t(m_nPlanes) * sizeof(float))) {
+      !FitsInMemory(outColumns * outRows, uint64_t(m_nPlanes) * sizeof(float)))
     return FailOutOfMemory();
-  }
 
   CLorimoMagickFloat lh(m_nCols, m_nRows, 1);
   CLorimoMagickFloat ld(m_nCols, m_nRows, 1);
-  if (!lh.HasData() || !ld.HasData()) {
-    return FailOutOfMemory();
-  }
+  if (!lh.HasData() || !ld.HasData()) return FailOutOfMemory();
   const int labelled = IAQua2DirLabel(lh, ld, e);
-  if (labelled == kLabelOutOfMemory) {
-    return FailOutOfMemory();
-  }
+  if (labelled == kLabelOutOfMemory) return FailOutOfMemory();
   if (labelled == kLabelCancelled) return 0;
 
   CLorimoMagickFloat cc(m_nCols, m_nRows, 3);
-  if (!cc.HasData()) {
-    return FailOutOfMemory();
-  }
+  if (!cc.HasData()) return FailOutOfMemory();
   if (!IAQua2CalculateCenters(cc, ld)) return 0;
   ld.FreeMemory(nullptr);
   return IAQua2Zoom(cc, lh, a, b, c, d);
@@ -292,7 +291,7 @@ int CLorimoMagickFloat::IAQua2Zoom(const CLorimoMagickFloat& cc, const CLorimoMa
     zoom.rowGrids = MakeSampleGrids(c, d, rows);
     const int64_t totalU = zoom.columnGrids.nTotal;
     const int64_t totalV = zoom.rowGrids.nTotal;
-    if (totalU > 0 && totalV > 0 && totalU <= kMaximumSectorTable / totalV) {
+    if (totalU > 0 && totalV > 0 && totalU <= gnSectorTableLimit.load() / totalV) {
       // Grid (gu, gv) holds its samples u-major at rowOffset * totalU + columnOffset * nv.
       zoom.sectorTable.resize(size_t(totalU * totalV));
       for (int64_t gv = 0; gv < zoom.rowGrids.nPeriod; ++gv) {

@@ -20,3 +20,8 @@ inline CAQua2Axis AQua2CellAxis(int64_t span, int64_t step, int64_t index) {
   axis.nSamples = axis.nFirstOffset < span ? (span - 1 - axis.nFirstOffset) / step + 1 : 0;
   return axis;
 }
+
+// Caps the entries of the per-grid sector table (negative: the default);
+// returns the previous cap. Lets tests compare the table with classifying
+// every sample on its own.
+int64_t SetAQua2SectorTableLimit(int64_t entries);

@@ -185,6 +185,25 @@ TEST(AQua2, SplitOverThreadsGivesTheSameBits) {
             0);
 }
 
+TEST(AQua2, SectorTableGivesTheSameBitsAsClassifyingEachSample) {
+  auto make = [] {
+    return MakePlanes(40, 30, 3, [](int p, int y, int x) {
+      return float(0.5 + 0.5 * std::sin(x * 0.9 + p) * std::cos(y * 0.7 - p));
+    });
+  };
+  for (const FactorCase f : {FactorCase{200, 100, 200, 100}, FactorCase{733, 100, 367, 100}}) {
+    auto tabled = make();
+    ASSERT_EQ(tabled.IAQua2All(f.a, f.b, f.c, f.d, 1), 1);
+    auto classified = make();
+    const int64_t previous = SetAQua2SectorTableLimit(0);
+    ASSERT_EQ(classified.IAQua2All(f.a, f.b, f.c, f.d, 1), 1);
+    SetAQua2SectorTableLimit(previous);
+    EXPECT_EQ(std::memcmp(tabled.Plane(0), classified.Plane(0),
+                          size_t(tabled.cols()) * tabled.rows() * 3 * sizeof(float)),
+              0);
+  }
+}
+
 TEST(AQua2, ReportsFourteenLabellingStepsThenRows) {
   auto image = MakePlanes(6, 5, 3, [](int p, int y, int x) { return 0.1f * (p + y + x); });
   lorimotest::CMonitorScope monitor;
