@@ -7,6 +7,9 @@
 #include "colormatrices.h"
 #include "lorimomagick/lorimomagickfloat.h"
 
+// Nine 32-bit fields, the boolean padded: callers fill it field by field.
+static_assert(sizeof(CLorimoMagickFloat::WHITE_BALANCE_OPTIONS) == 36);
+
 namespace {
 
 using Matrix = float[3][3];

@@ -97,16 +97,19 @@ class CLorimoMagickFloat : public CLorimoMagick {
   int XYZToLabD65();
   int RGB709ToLabD65();
 
-  // Von Kries adaptation of a source white onto D65. 1 when processed, 0
-  // without data or with an unusable source white (pixel outside the
-  // image, temperature not above zero).
+  // Von Kries adaptation of a source white onto D65. 1 when processed; 0
+  // without data, with an unusable source white (pixel outside the image,
+  // temperature not above zero, unknown mode; nothing is changed then), or
+  // when cancelled (the image is then partly balanced: do not use it).
   int WhiteBalance(WHITE_BALANCE_OPTIONS options);
 
-  // Enlarges by a/b horizontally and c/d vertically with AQua2. The result
-  // is interleaved R, G, B: convert it with Pixels2Magick(false). 1 when
-  // done or cancelled (the partial result stays), 0 when the factors are
-  // not positive, the object has fewer than three planes, or the output
-  // does not fit in memory (the object is then left without data).
+  // Enlarges by a/b horizontally and c/d vertically with AQua2 (e is not
+  // used). The result is interleaved R, G, B: convert it with
+  // Pixels2Magick(false). 1 when enlarged. 0, with the object unchanged,
+  // when cancelled through the progress monitor, when a factor is not
+  // positive or leaves no output, or with fewer than three planes. 0 when
+  // the output does not fit in memory: the message is shown and the object
+  // is left without data.
   int IAQua2All(int a, int b, int c, int d, int e);
 
  private:

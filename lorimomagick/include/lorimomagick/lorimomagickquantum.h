@@ -63,7 +63,8 @@ class CLorimoMagickQuantum : public CLorimoMagick {
   unsigned histogram(HISTOGRAM channel, uint32_t* bins,
                      const Magick::Geometry* pRect = nullptr) const;
   static float luminosity(const PixelPacket& pixel);
-  // Desaturates red pupils; 1 when done (or without data), 0 when cancelled.
+  // Desaturates red pupils; 1 when done (or without data), 0 when cancelled
+  // (rows already done keep their new red) or short of memory.
   int removeRedEye();
   // Remaps R, G, B through the window (width, centre); 1 when done, 0
   // without data or when cancelled through m_pvmMonitor.
