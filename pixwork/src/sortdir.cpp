@@ -1,11 +1,13 @@
 #include "pixwork/sortdir.h"
 
+#include <QChar>
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
@@ -99,6 +101,22 @@ class CExtensionSet {
   std::vector<MyString> m_wide;
 };
 
+bool IsAscii(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+// directory + name (valid UTF-8) in one allocation for the common case.
+MyString JoinPath(const MyString& directory, std::string_view name) {
+  if (!IsAscii(name)) return directory + CStrAW::a_toW(name);
+  std::u16string path;
+  path.reserve(directory.GetLength() + name.size());
+  path = directory.str();
+  for (char c : name) path += char16_t(c);
+  return MyString(std::move(path));
+}
+
 FILETIME64 FileTime(const struct statx_timestamp& t) {
   return FileTimeFromUnix(t.tv_sec, t.tv_nsec);
 }
@@ -133,14 +151,13 @@ class CFolderScan {
       return;
     }
     std::string folderReal;  // resolved only when a link needs it
-    errno = 0;
     while (const dirent* entry = readdir(dir)) {
       const std::string_view name(entry->d_name);
       if (name == "." || name == "..") continue;
       const std::string_view extension = ExtensionOfName(name);
       if (extension.empty() ? !withoutExtension : !m_extensions.Contains(extension)) continue;
       // A name that is not UTF-8 could not be opened again from its wide path.
-      if (!CStrAW::IsValidUtf8(name)) continue;
+      if (!IsAscii(name) && !CStrAW::IsValidUtf8(name)) continue;
 
       struct statx st {};
       if (statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, kStatxFacts, &st) !=
@@ -164,7 +181,7 @@ class CFolderScan {
       if (isFolder && extension.empty()) continue;
 
       auto file = std::make_unique<CFileEntry>();
-      file->strPath = m_directory + CStrAW::a_toW(name);
+      file->strPath = JoinPath(m_directory, name);
       file->nSize = isFolder ? 0 : st.stx_size;
       file->ftLastWriteTime = FileTime(st.stx_mtime);
       m_files->push_back(std::move(file));
@@ -197,6 +214,130 @@ template <typename T>
 int Sign(T a, T b) {
   return a < b ? -1 : (b < a ? 1 : 0);
 }
+
+struct CSortItem {
+  uint64_t nKey;        // the mode's key (size, time or extension rank)
+  uint32_t nKeyOffset;  // the name key in CNameKeys
+  uint32_t nKeyLength;
+  CFileEntry* pEntry;
+};
+
+template <typename Less>
+void SortItems(std::vector<CSortItem>& items, Less less, bool ascending) {
+  if (ascending)
+    std::sort(items.begin(), items.end(), less);
+  else
+    std::sort(items.begin(), items.end(),
+              [&](const CSortItem& a, const CSortItem& b) { return less(b, a); });
+}
+
+// Ranks the few distinct extensions once instead of collating per compare.
+void RankExtensions(std::vector<CSortItem>& items) {
+  std::vector<std::u16string_view> distinct;
+  for (const CSortItem& item : items) distinct.push_back(ExtensionOfPath(item.pEntry->strPath));
+  std::sort(distinct.begin(), distinct.end());
+  distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+  const QCollator collator = ExtensionCollator();
+  std::vector<std::u16string_view> ordered = distinct;
+  std::sort(ordered.begin(), ordered.end(), [&](std::u16string_view a, std::u16string_view b) {
+    return CompareExtensions(collator, a, b) < 0;
+  });
+  std::vector<uint64_t> rankOfDistinct(distinct.size(), 0);
+  uint64_t rank = 0;
+  for (size_t i = 0; i < ordered.size(); ++i) {
+    if (i > 0 && CompareExtensions(collator, ordered[i - 1], ordered[i]) < 0) ++rank;
+    const auto at = std::lower_bound(distinct.begin(), distinct.end(), ordered[i]);
+    rankOfDistinct[size_t(at - distinct.begin())] = rank;
+  }
+  for (CSortItem& item : items) {
+    const auto at =
+        std::lower_bound(distinct.begin(), distinct.end(), ExtensionOfPath(item.pEntry->strPath));
+    item.nKey = rankOfDistinct[size_t(at - distinct.begin())];
+  }
+}
+
+// Keys whose byte order is MyString::Compare's order of the paths, so that
+// a sort compares bytes. MyString::Compare folds letter case and compares
+// runs of digits by value, then tells strings equal to the eye apart by
+// code units. A key holds, per code unit big-endian: each character folded
+// as Compare folds it; each run of digits as '0', the run's length without
+// leading zeros plus 1, and those digits; then 0 and the original units.
+// A digit run's '0' orders against any other character as any digit does.
+// The folder part that all paths share is left out: it ends with '/', so
+// no run of digits crosses it.
+class CNameKeys {
+ public:
+  explicit CNameKeys(std::vector<CSortItem>& items) {
+    size_t shared = SharedFolderLength(items);
+    size_t total = 0;
+    for (const CSortItem& item : items)
+      total += (item.pEntry->strPath.GetLength() - shared) * 6 + 2;
+    m_bytes.reserve(total);
+    for (CSortItem& item : items) {
+      const size_t start = m_bytes.size();
+      const std::u16string_view path(item.pEntry->strPath.str());
+      Append(path.substr(shared));
+      item.nKeyOffset = uint32_t(start);
+      item.nKeyLength = uint32_t(m_bytes.size() - start);
+    }
+  }
+
+  bool Less(const CSortItem& a, const CSortItem& b) const {
+    const size_t n = std::min(a.nKeyLength, b.nKeyLength);
+    const int byBytes = memcmp(m_bytes.data() + a.nKeyOffset, m_bytes.data() + b.nKeyOffset, n);
+    return byBytes != 0 ? byBytes < 0 : a.nKeyLength < b.nKeyLength;
+  }
+
+ private:
+  static size_t SharedFolderLength(const std::vector<CSortItem>& items) {
+    if (items.empty()) return 0;
+    const std::u16string& first = items[0].pEntry->strPath.str();
+    size_t shared = first.size();
+    for (const CSortItem& item : items) {
+      const std::u16string& path = item.pEntry->strPath.str();
+      shared = std::min(shared, path.size());
+      size_t i = 0;
+      while (i < shared && path[i] == first[i]) ++i;
+      shared = i;
+    }
+    const size_t slash = std::u16string_view(first).substr(0, shared).rfind(u'/');
+    return slash == std::u16string_view::npos ? 0 : slash + 1;
+  }
+
+  void Put(uint32_t unit) {
+    m_bytes.push_back(char(unit >> 8));
+    m_bytes.push_back(char(unit & 0xFF));
+  }
+
+  static bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+  static char16_t Fold(char16_t c) {
+    if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
+    return char16_t(QChar::toCaseFolded(char32_t(c)));
+  }
+
+  void Append(std::u16string_view s) {
+    size_t i = 0;
+    while (i < s.size()) {
+      if (!IsDigit(s[i])) {
+        Put(Fold(s[i++]));
+        continue;
+      }
+      size_t start = i;
+      while (start < s.size() && s[start] == u'0') ++start;
+      size_t end = start;
+      while (end < s.size() && IsDigit(s[end])) ++end;
+      Put(u'0');
+      Put(uint32_t(end - start + 1));
+      for (size_t k = start; k < end; ++k) Put(s[k]);
+      i = end;
+    }
+    Put(0);
+    for (char16_t c : s) Put(c);
+  }
+
+  std::string m_bytes;
+};
 
 }  // namespace
 
@@ -241,58 +382,35 @@ void SortDir::CreateSortedImageList() {
 void SortDir::Sort() {
   const uint32_t mode = gdwSortingMode;
   const bool ascending = bSortAscending != 0;
-  struct Item {
-    uint64_t nKey;
-    CFileEntry* pEntry;
-  };
-  std::vector<Item> items;
+  std::vector<CSortItem> items;
   items.reserve(m_files.size());
-  for (const auto& file : m_files) items.push_back(Item{0, file.get()});
+  for (const auto& file : m_files) items.push_back(CSortItem{0, 0, 0, file.get()});
 
   if (mode == kBySize || mode == kByDate) {
-    for (Item& item : items)
+    for (CSortItem& item : items)
       item.nKey = mode == kBySize ? item.pEntry->nSize : item.pEntry->ftLastWriteTime;
-  } else if (mode == kByExtension) {
-    // Rank the few distinct extensions once instead of collating per compare.
-    std::vector<std::u16string_view> distinct;
-    for (const Item& item : items) distinct.push_back(ExtensionOfPath(item.pEntry->strPath));
-    std::sort(distinct.begin(), distinct.end());
-    distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    const QCollator collator = ExtensionCollator();
-    std::vector<std::u16string_view> ordered = distinct;
-    std::sort(ordered.begin(), ordered.end(), [&](std::u16string_view a, std::u16string_view b) {
-      return CompareExtensions(collator, a, b) < 0;
-    });
-    std::vector<uint64_t> rankOfOrdered(ordered.size(), 0);
-    for (size_t i = 1; i < ordered.size(); ++i)
-      rankOfOrdered[i] = rankOfOrdered[i - 1] +
-                         (CompareExtensions(collator, ordered[i - 1], ordered[i]) < 0 ? 1 : 0);
-    std::vector<uint64_t> rankOfDistinct(distinct.size());
-    for (size_t i = 0; i < ordered.size(); ++i) {
-      const auto at = std::lower_bound(distinct.begin(), distinct.end(), ordered[i]);
-      rankOfDistinct[size_t(at - distinct.begin())] = rankOfOrdered[i];
-    }
-    for (Item& item : items) {
-      const auto at =
-          std::lower_bound(distinct.begin(), distinct.end(), ExtensionOfPath(item.pEntry->strPath));
-      item.nKey = rankOfDistinct[size_t(at - distinct.begin())];
-    }
+    // Equal sizes and times are rare: compare their names directly.
+    auto less = [](const CSortItem& a, const CSortItem& b) {
+      if (a.nKey != b.nKey) return a.nKey < b.nKey;
+      return a.pEntry->strPath.Compare(b.pEntry->strPath) < 0;
+    };
+    SortItems(items, less, ascending);
+  } else {
+    if (mode == kByExtension) RankExtensions(items);
+    // Names compare often here: compare prepared keys instead.
+    CNameKeys keys(items);
+    auto less = [&keys](const CSortItem& a, const CSortItem& b) {
+      if (a.nKey != b.nKey) return a.nKey < b.nKey;
+      return keys.Less(a, b);
+    };
+    SortItems(items, less, ascending);
   }
-
-  auto less = [](const Item& a, const Item& b) {
-    if (a.nKey != b.nKey) return a.nKey < b.nKey;
-    return a.pEntry->strPath.Compare(b.pEntry->strPath) < 0;
-  };
-  if (ascending)
-    std::sort(items.begin(), items.end(), less);
-  else
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) { return less(b, a); });
 
   // Put the owners in the new order; the entries themselves stay put.
   std::vector<std::unique_ptr<CFileEntry>> sorted;
   sorted.reserve(m_files.size());
   for (auto& file : m_files) file.release();
-  for (const Item& item : items) sorted.emplace_back(item.pEntry);
+  for (const CSortItem& item : items) sorted.emplace_back(item.pEntry);
   m_files.swap(sorted);
 }
 

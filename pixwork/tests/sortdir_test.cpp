@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <fcntl.h>
 #include <filesystem>
+#include <iterator>
 #include <ostream>
 #include <random>
 #include <string>
@@ -287,6 +288,48 @@ TEST_F(SortDirTest, RandomFolderIsOrderedInEveryMode) {
     bSortAscending = 0;
     EXPECT_EQ(List(dir), Reversed(ascending)) << mode;
   }
+}
+
+// The name order is MyString::Compare's, whatever the names: letter case in
+// and beyond ASCII, runs of digits with leading zeros, and names that
+// differ only in case or zeros.
+TEST_F(SortDirTest, NameOrderIsCompareOrder) {
+  const fs::path dir = testsupport::NewTempDir();
+  const char16_t alphabet[] =
+      u"aBzZ0001239 -_.\u00e9\u00c9\u00df\u03a3\u03c3\u03c2\u212a"
+      u"k\u4e2d";
+  std::mt19937 rng(11);
+  MyStringList expected;
+  for (int i = 0; i < 400; ++i) {
+    std::u16string name;
+    const size_t length = 1 + rng() % 8;
+    for (size_t k = 0; k < length; ++k) name += alphabet[rng() % (std::size(alphabet) - 1)];
+    const MyString path = W(dir) + u"/" + MyString(name + u".jpg");
+    if (fs::exists(CStrAW::ToPath(path))) continue;
+    MakeFile(CStrAW::ToPath(path), 1);
+    expected.Append(path);
+  }
+  expected.tSortList();
+  List(dir);
+  ASSERT_EQ(size_t(m_list.GetLengthFileList()), expected.GetListLength());
+  for (int i = 0; i < m_list.GetLengthFileList(); ++i)
+    ASSERT_EQ(m_list.GetEntry(i)->strPath, expected[size_t(i)]) << i;
+}
+
+// Entries pushed from other folders sort with the scanned ones by full path.
+TEST_F(SortDirTest, PushedEntriesSortWithTheScannedOnes) {
+  const fs::path parent = testsupport::NewTempDir();
+  for (const char* name : {"img2/b.jpg", "img10/a.jpg", "img2/a.jpg", "Img02/c.jpg", "img1.jpg"})
+    MakeFile(parent / name, 1);
+  m_list.InitializeSortDir(W(parent / "img10"), 100);
+  for (const char* name : {"img2/b.jpg", "Img02/c.jpg", "img2/a.jpg", "img1.jpg"})
+    m_list.PushImage(W(parent / name));
+  m_list.CreateSortedImageList();
+  std::vector<std::string> paths;
+  for (int i = 0; i < m_list.GetLengthFileList(); ++i)
+    paths.push_back(m_list.GetEntry(i)->strPath.Mid(W(parent).GetLength() + 1).ToUtf8());
+  EXPECT_EQ(paths, (std::vector<std::string>{"img1.jpg", "img2/a.jpg", "img2/b.jpg", "Img02/c.jpg",
+                                             "img10/a.jpg"}));
 }
 
 TEST_F(SortDirTest, SettingsChangeNothingUntilTheListIsBuiltAgain) {
