@@ -58,8 +58,8 @@ class PlanckianLocus : public ::testing::TestWithParam<LocusCase> {};
 TEST_P(PlanckianLocus, MatchesPublishedChromaticity) {
   float x, y, z;
   BlackBodyChromaticity(GetParam().kelvin, &x, &y, &z);
-  EXPECT_NEAR(x, GetParam().x, 0.0015);
-  EXPECT_NEAR(y, GetParam().y, 0.0015);
+  EXPECT_NEAR(x, GetParam().x, 0.0005);
+  EXPECT_NEAR(y, GetParam().y, 0.0005);
   EXPECT_NEAR(x + y + z, 1.0, 1e-6);
 }
 
