@@ -5,34 +5,39 @@
 
 #include <gtest/gtest.h>
 
+#include "corekit/straw.h"
+#include "pixwork/listposition.h"
+#include "testsupport/testsupport.h"
 #include "viewer/viewertitle.h"
 
 namespace {
 
-// Runs ticks against a folder position the way the viewer does: Next and
-// Previous move the index by the roll-over rule, Previous at the first
-// image without roll-over stays put.
+// A show over a folder of three images: each tick runs the step through
+// the folder position, as the viewer's Next and Previous commands do.
 struct CShow {
   CAutoplay autoplay;
-  int nCurrent = 0;
-  int nLast = 0;
+  CListPosition position;
   bool bRollOver = true;
 
+  CShow() {
+    const auto dir = testsupport::NewTempDir("show");
+    for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) testsupport::WriteFile(dir / name, "x");
+    position.OpenFolder(CStrAW::FromPath(dir));
+  }
+
   int Tick() {
-    switch (autoplay.TickStep(nCurrent, nLast, bRollOver)) {
+    int moved = 0;
+    switch (autoplay.TickStep()) {
       case AS_STOP:
         return 0;
       case AS_NEXT:
-        nCurrent = bRollOver ? (nCurrent + 1) % (nLast + 1) : nCurrent + 1;
+        moved = position.Next(bRollOver);
         break;
       case AS_PREVIOUS:
-        if (bRollOver)
-          nCurrent = (nLast + nCurrent) % (nLast + 1);
-        else if (nCurrent > 0)
-          --nCurrent;
+        moved = position.Previous(bRollOver);
         break;
     }
-    return autoplay.StepShown(true, 1000);
+    return autoplay.StepDone(moved, true, 1000);
   }
 };
 
@@ -54,8 +59,9 @@ TEST(Autoplay, ToggleNeedsAnImageAndMoreThanOne) {
   EXPECT_EQ(autoplay.Toggle(true, 3), 0);
   EXPECT_EQ(autoplay.Stop(), 0);
   autoplay.Toggle(true, 3);
+  EXPECT_EQ(autoplay.TickStep(), AS_NEXT);
   EXPECT_EQ(autoplay.Stop(), 1);
-  EXPECT_EQ(autoplay.TickStep(0, 2, true), AS_STOP);
+  EXPECT_EQ(autoplay.TickStep(), AS_STOP);
 }
 
 struct RunCase {
@@ -71,11 +77,11 @@ class AutoplayRun : public ::testing::TestWithParam<RunCase> {};
 TEST_P(AutoplayRun, StepsInItsDirection) {
   const RunCase& c = GetParam();
   CShow show;
-  show.nLast = 2;
-  show.nCurrent = c.nStart;
+  ASSERT_EQ(show.position.GetLast(), 2);
+  ASSERT_TRUE(show.position.SetCurrent(c.nStart));
   show.bRollOver = c.bRollOver;
   show.autoplay.SetDirection(c.direction);
-  ASSERT_EQ(show.autoplay.Toggle(true, 3), 1);
+  ASSERT_EQ(show.autoplay.Toggle(show.position.HasImage(), show.position.GetLast() + 1), 1);
   for (size_t i = 0; i < c.positions.size(); ++i) {
     const int delay = show.Tick();
     if (c.positions[i] < 0) {
@@ -84,7 +90,7 @@ TEST_P(AutoplayRun, StepsInItsDirection) {
       return;
     }
     EXPECT_EQ(delay, 1000) << "tick " << i;
-    EXPECT_EQ(show.nCurrent, c.positions[i]) << "tick " << i;
+    EXPECT_EQ(show.position.GetCurrent(), c.positions[i]) << "tick " << i;
   }
   EXPECT_TRUE(show.autoplay.IsRunning());
 }
@@ -97,17 +103,17 @@ INSTANTIATE_TEST_SUITE_P(
                       RunCase{"BackwardStaysOnTheFirst", AD_BACKWARD, false, 2, {1, 0, 0, 0}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(Autoplay, AFailedStepEndsTheRun) {
+TEST(Autoplay, AFailedLoadEndsTheRun) {
   CAutoplay autoplay;
   autoplay.Toggle(true, 4);
-  ASSERT_EQ(autoplay.TickStep(0, 3, true), AS_NEXT);
-  EXPECT_EQ(autoplay.StepShown(false, 1000), 0);
+  ASSERT_EQ(autoplay.TickStep(), AS_NEXT);
+  EXPECT_EQ(autoplay.StepDone(1, false, 1000), 0);
   EXPECT_FALSE(autoplay.IsRunning());
   // A step that lands after the user stopped the show does not restart it.
   autoplay.Toggle(true, 4);
-  ASSERT_EQ(autoplay.TickStep(0, 3, true), AS_NEXT);
+  ASSERT_EQ(autoplay.TickStep(), AS_NEXT);
   autoplay.Stop();
-  EXPECT_EQ(autoplay.StepShown(true, 1000), 0);
+  EXPECT_EQ(autoplay.StepDone(1, true, 1000), 0);
 }
 
 struct DelayCase {

@@ -18,18 +18,13 @@ int CAutoplay::Stop() {
   return wasRunning;
 }
 
-AUTOPLAYSTEP CAutoplay::TickStep(int nCurrent, int nLast, bool bRollOver) {
+AUTOPLAYSTEP CAutoplay::TickStep() const {
   if (!m_bRunning) return AS_STOP;
-  if (m_direction == AD_BACKWARD) return AS_PREVIOUS;
-  if (!bRollOver && nCurrent >= nLast) {
-    m_bRunning = false;
-    return AS_STOP;
-  }
-  return AS_NEXT;
+  return m_direction == AD_BACKWARD ? AS_PREVIOUS : AS_NEXT;
 }
 
-int CAutoplay::StepShown(bool bShown, int nDelay) {
-  if (!bShown) m_bRunning = false;
+int CAutoplay::StepDone(int nMoved, bool bLoaded, int nDelay) {
+  if (nMoved < 0 || (nMoved > 0 && !bLoaded)) m_bRunning = false;
   if (!m_bRunning) return 0;
   // A timer needs a positive interval to fire at all.
   return nDelay > 0 ? nDelay : 1;

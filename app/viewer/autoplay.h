@@ -1,7 +1,7 @@
 #pragma once
 // CAutoplay: the slideshow's state and timing rules, without the timer.
 // The viewer arms a single-shot timer with the delay it is given, issues
-// the step TickStep() names when it fires, and reports with StepShown()
+// the step TickStep() names when it fires, and reports with StepDone()
 // once the new image is on screen, so each delay runs from the end of a
 // load. GUI thread only.
 
@@ -31,13 +31,15 @@ class CAutoplay {
   // A key, a character, a menu or minimizing the window. 1 when it was running.
   int Stop();
 
-  // The timer fired while the image at nCurrent (of 0 .. nLast) is shown.
-  // Forward at the last image without roll-over ends the run; backward at
-  // the first image stays there and keeps running.
-  AUTOPLAYSTEP TickStep(int nCurrent, int nLast, bool bRollOver);
-  // The tick's step is over: bShown 0 when it failed, which ends the run.
-  // The delay to arm the timer with, or 0 when the run has ended.
-  int StepShown(bool bShown, int nDelay);
+  // The timer fired: the step to take, or AS_STOP when the show is off.
+  AUTOPLAYSTEP TickStep() const;
+  // The tick's step is over. nMoved is what the folder position said
+  // (CListPosition::Next or Previous): -1, the last image without roll-over,
+  // ends the run; 0, nothing moved (the first image without roll-over), keeps
+  // it going on the same image. bLoaded is 0 when the new image failed to
+  // load, which ends the run too. The delay to arm the timer with, or 0 when
+  // the run has ended.
+  int StepDone(int nMoved, bool bLoaded, int nDelay);
 
   // The delay of the slide at nCurrent: the portfolio's own delay for it
   // when a portfolio plays and that delay is set, else the autoplay setting
