@@ -53,10 +53,22 @@ void BM_GraphicsMagickResize_Triangle(benchmark::State& state) {
   GraphicsMagickResize(state, Magick::TriangleFilter);
 }
 
-BENCHMARK(BM_AQua2_200Percent)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_AQua2_200Percent_Core)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickResize_Lanczos)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickResize_Triangle)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_AQua2_200Percent)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_AQua2_200Percent_Core)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickResize_Lanczos)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickResize_Triangle)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 }  // namespace
 

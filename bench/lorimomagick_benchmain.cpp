@@ -1,7 +1,9 @@
 // Shared main of the LorimoMagick benchmarks. The machine is shared, so by
 // default each benchmark runs several times in random order, which spreads
 // other load over both sides of a comparison, and only the aggregates are
-// printed. Command-line flags override these defaults.
+// printed. Time is wall-clock; CPU is the whole process (all threads, ours
+// and GraphicsMagick's), the steadier figure when other work competes for
+// the cores. Command-line flags override these defaults.
 #include <string>
 #include <vector>
 

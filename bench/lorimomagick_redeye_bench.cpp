@@ -87,13 +87,33 @@ void BM_GraphicsMagickLevel_12MP(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_RedEye_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_RedEye_12MP_Core)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickConvolve5x5_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_Histogram_12MP)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickStatistics_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_BrightnessContrast_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickLevel_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_RedEye_12MP)->Unit(benchmark::kMillisecond)->UseRealTime()->MeasureProcessCPUTime();
+BENCHMARK(BM_RedEye_12MP_Core)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickConvolve5x5_12MP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_Histogram_12MP)
+    ->Arg(1)
+    ->Arg(0)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickStatistics_12MP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_BrightnessContrast_12MP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickLevel_12MP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 }  // namespace
 

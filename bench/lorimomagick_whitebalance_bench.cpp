@@ -51,9 +51,22 @@ void BM_GraphicsMagickColorMatrix_12MP(benchmark::State& state) {
   }
 }
 
-BENCHMARK(BM_WhiteBalance_12MP)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_WhiteBalance_12MP_Core)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
-BENCHMARK(BM_GraphicsMagickColorMatrix_12MP)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_WhiteBalance_12MP)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_WhiteBalance_12MP_Core)
+    ->Arg(0)
+    ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
+BENCHMARK(BM_GraphicsMagickColorMatrix_12MP)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->MeasureProcessCPUTime();
 
 }  // namespace
 
