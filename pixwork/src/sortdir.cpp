@@ -360,6 +360,8 @@ SortDir::~SortDir() = default;
 void SortDir::InitializeSortDir(const MyString& folder, unsigned int) {
   ClearList();
   m_strDirectory = folder;
+  while (m_strDirectory.GetLength() > 1 && m_strDirectory[m_strDirectory.GetLength() - 1] == u'/')
+    m_strDirectory.tShaveLastChar();
   if (!m_strDirectory.IsEmpty() && m_strDirectory[m_strDirectory.GetLength() - 1] != u'/')
     m_strDirectory += u'/';
   auto group = std::make_unique<CInfoBrowse>();

@@ -78,12 +78,15 @@ TEST_F(SortDirTest, FolderWithoutImagesGivesAnEmptyList) {
 TEST_F(SortDirTest, DirectoryEndsWithOneSlashEitherWay) {
   const fs::path dir = testsupport::NewTempDir();
   const MyString expected = W(dir) + u"/";
-  for (const MyString& given : {W(dir), W(dir) + u"/"}) {
+  for (const MyString& given : {W(dir), W(dir) + u"/", W(dir) + u"//"}) {
     m_list.InitializeSortDir(given, 10);
     EXPECT_EQ(m_list.GetDirectory(), expected);
     ASSERT_EQ(m_list.GetGroupCount(), 1);
     EXPECT_EQ(m_list.GetInfoBrowse(0)->strName, expected);
   }
+  m_list.InitializeSortDir(MyString(u"/"), 10);
+  EXPECT_EQ(m_list.GetDirectory(), u"/");
+  m_list.InitializeSortDir(W(dir), 10);
   m_list.ClearList();
   EXPECT_EQ(m_list.GetDirectory(), expected) << "ClearList keeps the directory";
   EXPECT_EQ(m_list.GetGroupCount(), 0);
