@@ -219,18 +219,6 @@ INSTANTIATE_TEST_SUITE_P(
                       SortCase{3, 1, kByDate}, SortCase{3, 0, Reversed(kByDate)},
                       SortCase{7, 1, kByName}, SortCase{0xFFFFFFFF, 0, Reversed(kByName)}));
 
-TEST_F(SortDirTest, EqualKeysFollowTheNameInEitherDirection) {
-  const fs::path dir = testsupport::NewTempDir();
-  for (const char* name : {"x10.png", "X1.PNG", "x2.png"}) MakeFile(dir / name, 8);
-  for (uint32_t mode : {1u, 2u, 3u}) {
-    gdwSortingMode = mode;
-    bSortAscending = 1;
-    EXPECT_EQ(List(dir), (std::vector<std::string>{"X1.PNG", "x2.png", "x10.png"})) << mode;
-    bSortAscending = 0;
-    EXPECT_EQ(List(dir), (std::vector<std::string>{"x10.png", "x2.png", "X1.PNG"})) << mode;
-  }
-}
-
 TEST_F(SortDirTest, ExtensionKeyIgnoresLetterCaseAndPutsNoExtensionLast) {
   const fs::path dir = testsupport::NewTempDir();
   for (const char* name : {"a.JPG", "b.jpg", "NOEXT", "c.bmp", "also"}) MakeFile(dir / name, 4);
@@ -333,16 +321,6 @@ TEST_F(SortDirTest, PushedEntriesSortWithTheScannedOnes) {
     paths.push_back(m_list.GetEntry(i)->strPath.Mid(W(parent).GetLength() + 1).ToUtf8());
   EXPECT_EQ(paths, (std::vector<std::string>{"img1.jpg", "img2/a.jpg", "img2/b.jpg", "Img02/c.jpg",
                                              "img10/a.jpg"}));
-}
-
-TEST_F(SortDirTest, SettingsChangeNothingUntilTheListIsBuiltAgain) {
-  const fs::path dir = testsupport::NewTempDir();
-  MakeFile(dir / "a.jpg", 20);
-  MakeFile(dir / "b.jpg", 10);
-  const auto byName = List(dir);
-  gdwSortingMode = 2;
-  EXPECT_EQ(Names(m_list), byName);
-  EXPECT_EQ(List(dir), (std::vector<std::string>{"b.jpg", "a.jpg"}));
 }
 
 struct LetterCase {
@@ -455,12 +433,6 @@ TEST_F(SortDirGroupTest, RemovingTheFirstGroupMovesTheNextDown) {
   EXPECT_EQ(m_list.GetInfoBrowse(0)->nLast, 1);
   EXPECT_EQ(m_list.Remove(1), 0);
   EXPECT_EQ(m_list.Remove(-1), 0);
-}
-
-TEST_F(SortDirGroupTest, RemovingTheLastGroupKeepsTheFirst) {
-  EXPECT_EQ(m_list.Remove(1), 1);
-  EXPECT_EQ(Names(m_list), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg"}));
-  EXPECT_EQ(m_list.GetInfoBrowse(0)->nLast, 2);
 }
 
 TEST_F(SortDirGroupTest, AppendReadsTheFilesAgain) {
