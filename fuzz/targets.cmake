@@ -6,3 +6,13 @@ lorimo_fuzz_target(datafile
           corekit/src/mystring.cpp corekit/src/straw.cpp
   INCLUDES corekit/include
   DEPS Qt6::Core)
+
+lorimo_fuzz_target(favorites
+  FUZZER favorites_fuzz.cpp
+  LIBS Nestbook
+  SOURCES nestbook/src/favoritesfile.cpp nestbook/src/favoritesnode.cpp
+          nestbook/src/favoritesdisk.cpp nestbook/src/favoritesquery.cpp
+          nestbook/src/itemdata.cpp nestbook/src/nodehelpers.cpp nestbook/src/nestbook.cpp
+          corekit/src/mystring.cpp corekit/src/straw.cpp corekit/src/platform.cpp
+          corekit/src/atomicfile.cpp corekit/src/filelock.cpp
+  INCLUDES corekit/include nestbook/include nestbook/src
