@@ -16,3 +16,4 @@ lorimo_fuzz_target(favorites
           corekit/src/mystring.cpp corekit/src/straw.cpp corekit/src/platform.cpp
           corekit/src/atomicfile.cpp corekit/src/filelock.cpp
   INCLUDES corekit/include nestbook/include nestbook/src
+  DEPS Qt6::Core)
