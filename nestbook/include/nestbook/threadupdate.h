@@ -32,6 +32,7 @@ class CThreadUpdate {
   CThreadUpdate& operator=(const CThreadUpdate&) = delete;
   static CThreadUpdate* GetInstance();
 
+  // Waits for the lock, as GetItems does: set it before the watcher runs.
   void SetNotifyFct(NotifyFct fct);
   // Adds (when not listed yet) or removes a folder; when updates are
   // enabled, starts the watcher or has it watch the new list. 1 when done,
