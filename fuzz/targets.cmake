@@ -7,6 +7,12 @@ lorimo_fuzz_target(datafile
   INCLUDES corekit/include
   DEPS Qt6::Core)
 
+lorimo_fuzz_target(psd
+  FUZZER psd_fuzz.cpp
+  LIBS lorimo_app
+  SOURCES app/viewer/psdreader.cpp
+  INCLUDES app)
+
 lorimo_fuzz_target(favorites
   FUZZER favorites_fuzz.cpp
   LIBS Nestbook
