@@ -5,17 +5,29 @@
 
 #include "corekit/platform.h"
 #include "nestbook/favoritesnode.h"
+#include "nestbook/nestbook.h"
 #include "nodehelpers.h"
 #include "nodenames.h"
 
 int CFavoritesNode::ListSubfolders(int inheritSelection, bool clearOnFailure) {
   if (nType != FAV_TYPE_DIRECTORY || !HasPath()) return 0;
-  const MyString folder = TrimFolderPath(GetPath());
-  std::vector<MyString> names;
-  if (!ListSubfolderNames(folder, &names)) {
-    if (clearOnFailure) bHasChildren = 0;
-    return 0;
+  try {
+    const MyString folder = TrimFolderPath(GetPath());
+    std::vector<MyString> names;
+    if (!ListSubfolderNames(folder, &names)) {
+      if (clearOnFailure) bHasChildren = 0;
+      return 0;
+    }
+    return AddListedSubfolders(folder, names, inheritSelection);
+  } catch (const std::bad_alloc&) {
+    NestbookShowMessage(u"Sorry! Can't allocate more memory...");
+    bHasChildren = vChildren.empty() ? 0 : 1;
+    return bHasChildren;
   }
+}
+
+int CFavoritesNode::AddListedSubfolders(const MyString& folder, std::vector<MyString>& names,
+                                        int inheritSelection) {
   // In name order, so that each insertion lands at the end.
   std::sort(names.begin(), names.end(), [](const MyString& a, const MyString& b) {
     const int order = CompareNoCase(a, b);

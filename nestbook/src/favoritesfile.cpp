@@ -259,5 +259,9 @@ int FTSaveDataToFile(const CFavoritesNode* root, int32_t browseIndex, int32_t im
   // another writer can never leave half a file, only an older whole one.
   CFileLockGuard lock(GetFavoritesLock());
   if (path.IsEmpty()) return 0;
-  return WriteFileAtomically(path, SaveText(root, browseIndex, imageIndex));
+  try {
+    return WriteFileAtomically(path, SaveText(root, browseIndex, imageIndex));
+  } catch (const std::bad_alloc&) {
+    return 0;  // the file on disk stays as it was
+  }
 }

@@ -78,6 +78,16 @@ CFavoritesNode::iterator CFavoritesNode::CreateChildNodeSorted(const char16_t* p
                                                                const char16_t* name, int32_t type) {
   if (type != FAV_TYPE_FOLDER && type != FAV_TYPE_DIRECTORY && type != FAV_TYPE_PORTFOLIO)
     return vChildren.end();
+  try {
+    return CreateSortedChild(path, name, type);
+  } catch (const std::bad_alloc&) {
+    NestbookShowMessage(u"Sorry! Can't allocate more memory...");
+    return vChildren.end();
+  }
+}
+
+CFavoritesNode::iterator CFavoritesNode::CreateSortedChild(const char16_t* path,
+                                                           const char16_t* name, int32_t type) {
   auto node = std::make_unique<CFavoritesNode>();
   node->nType = type;
   if (path) {

@@ -299,6 +299,7 @@ void CThreadUpdate::Run(std::shared_ptr<State> state) {
   auto handleEvents = [&] {
     std::vector<bool> touched(armed.paths.size(), false);
     std::vector<bool> lost(armed.paths.size(), false);
+    bool overflowed = false;
     alignas(inotify_event) char buffer[64 * 1024];
     for (;;) {
       const ssize_t length = read(watches->GetFd(), buffer, sizeof buffer);
@@ -309,8 +310,11 @@ void CThreadUpdate::Run(std::shared_ptr<State> state) {
       for (ssize_t offset = 0; offset < length;) {
         const auto* event = reinterpret_cast<const inotify_event*>(buffer + offset);
         offset += ssize_t(sizeof(inotify_event) + event->len);
-        if (event->mask & IN_Q_OVERFLOW) {  // events were lost: tell about every folder
+        if (event->mask & IN_Q_OVERFLOW) {
+          // Events were lost: tell about every folder, and watch afresh
+          // what was made meanwhile.
           std::fill(touched.begin(), touched.end(), true);
+          overflowed = true;
           continue;
         }
         CWatchSet::Watch* watch = watches->Find(event->wd);
@@ -350,6 +354,7 @@ void CThreadUpdate::Run(std::shared_ptr<State> state) {
     for (const MyString& path : gone)
       state->items.erase(std::remove(state->items.begin(), state->items.end(), path),
                          state->items.end());
+    return overflowed;
   };
 
   arm();
@@ -372,7 +377,7 @@ void CThreadUpdate::Run(std::shared_ptr<State> state) {
       arm();
       continue;
     }
-    if (count == 3 && fds[2].revents) handleEvents();
+    if (count == 3 && fds[2].revents && handleEvents()) arm();
   }
   watches.reset();
   state->watched = 0;

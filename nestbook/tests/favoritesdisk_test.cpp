@@ -213,18 +213,4 @@ TEST(FavoritesDiskTest, OpenAllSubfoldersStopsAtALinkBackUp) {
   EXPECT_TRUE(b->vChildren[0]->vChildren.empty());
 }
 
-TEST(FavoritesDiskTest, FolderFacts) {
-  DiskTree tree({"a", "b", ".c"});
-  testsupport::WriteFile(tree.top / "f.jpg", "x");
-  EXPECT_EQ(ShellGetFoldersCount(W(tree.top)), 2);
-  EXPECT_EQ(PathHaveFolders(W(tree.top)), 1);
-  EXPECT_EQ(PathHaveFolders(W(tree.top / "a")), 0);
-  EXPECT_EQ(ShellGetFoldersCount(W(tree.top / "missing")), 0);
-  EXPECT_EQ(IsValidFile(W(tree.top / "f.jpg")), 1);
-  EXPECT_EQ(IsValidFile(W(tree.top / "missing")), 0);
-  int folders = 0, directories = 0, portfolios = 0;
-  tree.favorite->GetNodeCounts(folders, directories, portfolios);
-  EXPECT_EQ(directories, 2);  // not opened: counted on disk
-}
-
 }  // namespace

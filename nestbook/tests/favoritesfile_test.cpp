@@ -324,22 +324,4 @@ TEST(FavoritesFileTest, SaveItemWritesTheSubtreeAtItsDepth) {
   EXPECT_EQ(out.str(), "1:1:0:0:1:1:0:1:B\r\n\r\n1:2:0:0:1:1:0:1:C\r\n\r\n");
 }
 
-TEST(FavoritesFileTest, InitItemDataComputesTheFlags) {
-  const fs::path top = testsupport::NewTempDir("init");
-  fs::create_directories(top / "Alps" / "day");
-  const RootPtr root = NewRoot();
-  CFavoritesNode* node = root->CreateChildNode();
-  root->bHasChildren = 0;
-  EXPECT_EQ(FTInitItemData(node, W(top / "Alps").c_str(), u"Mountains", FAV_TYPE_DIRECTORY), 1);
-  EXPECT_EQ(node->bCustomName, 1);
-  EXPECT_EQ(node->bHasChildren, 1);
-  EXPECT_EQ(node->bValid, 1);
-  EXPECT_EQ(root->bHasChildren, 1);
-  CFavoritesNode* folder = root->CreateChildNode();
-  FTInitItemData(folder, u"", u"Folder", FAV_TYPE_FOLDER);
-  EXPECT_EQ(folder->pszPath, nullptr);
-  EXPECT_EQ(folder->bValid, 1);
-  EXPECT_EQ(folder->bCustomName, 0);
-}
-
 }  // namespace

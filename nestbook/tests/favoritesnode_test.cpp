@@ -13,18 +13,6 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-TEST(CFavoritesNodeTest, RootIsTheExpandedFavoritesFolder) {
-  const RootPtr root = NewRoot();
-  EXPECT_EQ(root->nLevel, -1);
-  EXPECT_EQ(root->nType, FAV_TYPE_FOLDER);
-  EXPECT_EQ(root->bExpanded, 1);
-  EXPECT_EQ(root->bHasChildren, 1);
-  EXPECT_EQ(root->bUserAdded, 1);
-  EXPECT_EQ(root->pszPath, nullptr);
-  EXPECT_EQ(Utf8(root.get()), "Favorites");
-  EXPECT_EQ(root->IsRoot(), 1);
-}
-
 struct DuplicateCase {
   Names existing;
   const char16_t* added;
@@ -318,19 +306,6 @@ TEST(CFavoritesNodeTest, ReplaceNodeTakesTheExactPlace) {
   EXPECT_EQ(root->ReplaceNode(old, copy), 0);  // not a child of root
 }
 
-TEST(CFavoritesNodeTest, MoveSortAndMinNameReorderTheSequence) {
-  const RootPtr root = NewRoot();
-  for (const char16_t* name : {u"b", u"C", u"a"}) root->CreateChildNode()->SetName(name);
-  CFavoritesNode* last = root->vChildren[2];
-  const auto moved = root->MoveNode(last, 1);
-  EXPECT_EQ(*moved, last);
-  EXPECT_EQ(Sequence(root.get()), (Names{"a", "b", "C"}));
-  EXPECT_EQ(Utf8(*root->GetMinName(root->vChildren.begin() + 1, root->vChildren.end())), "b");
-  root->vChildren[0]->SetName(u"z");
-  root->SortFromName();
-  EXPECT_EQ(Sequence(root.get()), (Names{"b", "C", "z"}));
-}
-
 TEST(CFavoritesNodeTest, AMovedFolderTakesTheLevelsOfItsNewPlace) {
   const RootPtr other = NewRoot();
   CFavoritesNode* a = Add(other.get(), u"A", 1);
@@ -456,16 +431,9 @@ TEST(CFavoritesNodeTest, SearchesAndCounts) {
 
   EXPECT_EQ(*root->FindPath(u"/d/two"), d2);
   EXPECT_EQ(root->FindPath(u"/D/two"), root->vChildren.end());
-  EXPECT_EQ(root->FindChild(sub, 0), 0);
-  EXPECT_EQ(root->FindChild(sub, 1), 1);
-  EXPECT_EQ(*root->FindFirstNodeType(FAV_TYPE_DIRECTORY), d1);
   EXPECT_EQ(*root->FindLastNodeType(FAV_TYPE_DIRECTORY), d2);
   EXPECT_EQ(d1->FindFirstNodeType(FAV_TYPE_DIRECTORY), d1->vChildren.end());
   EXPECT_EQ(sub->GetFriendNode(), root.get());
-  EXPECT_EQ(folder->GetFriendNode(), folder);
-  EXPECT_EQ(*p->GetIterator(), p);
-  EXPECT_EQ(VectorGetIndex(root->vChildren, p), 3);
-  EXPECT_EQ(VectorGetIndex(root->vChildren, sub), -1);
 
   int folders = -1, directories = -1, portfolios = -1;
   root->GetNodeCounts(folders, directories, portfolios);
@@ -505,11 +473,5 @@ INSTANTIATE_TEST_SUITE_P(Paths, FolderGetNameTest,
                                            FolderNameCase{u"/home/ann/trip.2004//", "trip.2004"},
                                            FolderNameCase{u"Best of.lrm", "Best of.lrm"},
                                            FolderNameCase{u"/", ""}, FolderNameCase{u"", ""}));
-
-TEST(FolderGetNameTest, RefusesNullArguments) {
-  MyString name;
-  EXPECT_EQ(FolderGetName(nullptr, &name), 0);
-  EXPECT_EQ(FolderGetName(u"/a", nullptr), 0);
-}
 
 }  // namespace

@@ -108,22 +108,6 @@ TEST(TVTTest, InsertNodeOnPosFindsItsNeighbours) {
   EXPECT_EQ(Labels(tree), (Names{"P", "E", "F", "D1"}));
 }
 
-TEST(TVTTest, FindPathTextAndReplace) {
-  Favorites fav;
-  QTreeWidget tree;
-  TVTLoadNode(&tree, nullptr, fav.root.get(), FAV_TYPE_ALL, true, true);
-  QTreeWidgetItem* d1 = TVTFindPath(&tree, nullptr, u"/d/D1");
-  ASSERT_TRUE(d1);
-  EXPECT_EQ(TVTGetItemData(d1), fav.d1);
-  EXPECT_EQ(TVTFindPath(&tree, nullptr, u"/d/none"), nullptr);
-  TVTSetText(d1, u"Renamed");
-  EXPECT_EQ(d1->text(0), QStringLiteral("Renamed"));
-  EXPECT_EQ(TVTReplaceNode(&tree, d1, fav.d2), 1);
-  EXPECT_EQ(TVTGetItemData(d1), fav.d2);
-  EXPECT_EQ(d1->text(0), QStringLiteral("D2"));
-  EXPECT_EQ(d1->data(0, kTVTImageRole).toInt(), 6);
-}
-
 TEST(TVTTest, LoadItemFromChainRevealsANestedFavorite) {
   Favorites fav;
   CFavoritesNode* inner = Add(fav.g, nullptr, 2, u"/photos/alps");

@@ -162,7 +162,10 @@ class CFavoritesNode : public CItemData {
  private:
   using FolderIds = std::set<std::pair<uint64_t, uint64_t>>;
 
+  iterator CreateSortedChild(const char16_t* path, const char16_t* name, int32_t type);
   int ListSubfolders(int inheritSelection, bool clearOnFailure);
+  int AddListedSubfolders(const MyString& folder, std::vector<MyString>& names,
+                          int inheritSelection);
   int OpenAllSubfolders(int inheritSelection, FolderIds& seen);
   iterator InsertAt(iterator where, CFavoritesNode* node);
   iterator InsertListedChild(CFavoritesNode* node);
