@@ -1,0 +1,41 @@
+#pragma once
+// The start-up and shut-down steps whose work belongs to other parts of the
+// program: each part sets its hook when it is built, and the step calls it.
+// A hook that is not set means that part is not in the program (yet), and
+// its step has nothing to do. GUI thread only.
+
+#include <functional>
+
+#include "corekit/mystring.h"
+
+class CStopEvent;
+class QWidget;
+
+struct tagPROGRAMHOOKS {
+  // Start-up.
+  std::function<void()> loadPlugins;  // plug-in loader; sets GetPluginsLoadedEvent()
+  std::function<void(QWidget* mainWindow)> arrangePanes;  // docked panes and the layout file
+  std::function<void(bool bCachingOn)> initThumbnailCache;
+  std::function<void(QWidget* mainWindow)> initTwain;
+  // The manual camera and card transfer, with no device named.
+  std::function<void(QWidget* mainWindow)> openWiaTransfer;
+  // Selects a folder in the favorites and directories panes and the address bar.
+  std::function<void(const MyString& folder)> showFolderInPanes;
+  std::function<void(const MyString& portfolio)> showPortfolioInPanes;
+
+  // Shut-down, in the order they run.
+  std::function<void()> askToSaveModifiedImage;  // the viewer's "Save the modified image ...?"
+  std::function<void()> stopAutoplay;
+  std::function<void()> uninitializePrinting;
+  std::function<void()> releasePlugins;
+  std::function<void()> releaseTwain;
+  std::function<void()> closeToolDialogs;  // modeless tool dialogs still open
+  // Writes the favorites file; called holding the favorites lock.
+  std::function<void()> writeFavorites;
+};
+
+tagPROGRAMHOOKS& GetProgramHooks();
+
+// Set once the plug-in loader has finished (at once when there is none);
+// it stays set.
+CStopEvent& GetPluginsLoadedEvent();
