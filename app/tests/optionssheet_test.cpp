@@ -92,6 +92,7 @@ TEST_F(OptionsSheetTest, PagesInOrderShowingTheRecords) {
 
   QComboBox* formats = sheet->PerformancePage()->FormatBox();
   EXPECT_EQ(formats->count(), int(GetSupportedExtensions().size()));
+  EXPECT_EQ(formats->itemText(0), QStringLiteral("BMP"));
   EXPECT_EQ(formats->currentIndex(), 2);
   EXPECT_TRUE(formats->isEnabled());
   EXPECT_EQ(Control<QAbstractButton>(sheet->PerformancePage(), IDC_VSO_OPEN_FILE_OUT_EXT)->text(),
