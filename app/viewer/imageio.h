@@ -1,0 +1,79 @@
+#pragma once
+// LoadImage and SaveImage: every image the program shows, converts, prints
+// or hands to a library is read and written here, on GraphicsMagick (and
+// our own coders for Photoshop, JPEG 2000 and HDF). Decodes are serialised
+// by the load slot and end on the stop event. Any thread; message boxes
+// are shown on the GUI thread.
+
+#include <functional>
+#include <vector>
+
+#include <Magick++.h>
+
+#include "corekit/messages.h"
+#include "corekit/mystring.h"
+
+class CProgressMonitor;
+
+// What a viewer window adds to the loads aimed at it (its document,
+// animation and progress strip). Registered under the viewer's window
+// handle; LoadImage calls it on the loading thread.
+class CLoadTarget {
+ public:
+  virtual ~CLoadTarget() = default;
+  virtual CProgressMonitor* GetProgressMonitor() = 0;
+  // Before the read: a running GIF animation stops, its frames are dropped.
+  virtual void StopAnimation() = 0;
+  // A GIF of two or more frames, coalesced; the first frame is the image.
+  virtual void StartAnimation(std::vector<Magick::Image> frames) = 0;
+  virtual bool IsAutoplayRunning() const = 0;
+  // The plug-ins hear of the path before it is read, and may read it when
+  // we cannot (1 when one did).
+  virtual void NotifyPluginsOpening(const MyString& path) {}
+  virtual int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint) {
+    return 0;
+  }
+  // The load ended (not called while the program closes). On success the
+  // modified flag is cleared and the transparency flag and colour taken.
+  virtual void OnLoadFinished(bool success, bool hasTransparency,
+                              const Magick::Color& transparentColor) = 0;
+  // The document's transparency colour, when it has one (SaveImage).
+  virtual bool GetTransparency(Magick::Color* color) const = 0;
+};
+
+void RegisterLoadTarget(HWND window, CLoadTarget* target);
+void UnregisterLoadTarget(HWND window);
+
+// Reads path into *image. target is the viewer window when the viewer loads
+// (null for every other caller); bReport asks for a message box on failure;
+// sizeHint (optional) lets a JPEG decode at reduced size. 1 on success, 0
+// on failure. A load cancelled from the progress strip, or cut short by the
+// program closing, gives a 10 x 10 black image and 0.
+int LoadImage(HWND target, const MyString& path, Magick::Image* image, int bReport,
+              const SIZE* sizeHint = nullptr);
+
+// Writes the image to path, the format following the extension (a path
+// without one keeps the image's own format). The file is replaced only
+// once the new one is complete. When owner is the viewer whose document
+// has a transparency colour, that colour is written as transparent.
+bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image);
+
+// The size from the file's header only, as LoadImage would read the file
+// (files without extension by the chosen format). 1 on success.
+int ReadImageHeader(const MyString& path, SIZE* size);
+
+// The short message of the last failed load ("Unknown error" when it was
+// no decoder error).
+MyString GetLastLoadError();
+
+// The colour transparent pixels take when a transparent image is shown:
+// the background colour moved by one 16-bit step off the values 8-bit
+// files hold, so that no opaque pixel of such a file shares it and saving
+// turns only the formerly transparent pixels transparent again.
+Magick::Color TransparencyColor(const Magick::Color& background);
+
+// Where the load and save message boxes go (owner, text, caption); an empty
+// function restores the message boxes. Tests record them instead.
+using ImageMessageSink =
+    std::function<void(HWND owner, const MyString& text, const MyString& caption)>;
+void SetImageMessageSink(ImageMessageSink sink);

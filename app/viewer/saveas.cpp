@@ -1,0 +1,88 @@
+#include "viewer/saveas.h"
+
+#include <QMessageBox>
+
+#include "corekit/platform.h"
+#include "pixwork/dibfile.h"
+#include "pixwork/imageformatoptions.h"
+#include "pixwork/options.h"
+#include "viewer/exifcopy.h"
+#include "viewer/imagedocument.h"
+#include "viewer/imageio.h"
+#include "viewer/losslessjpeg.h"
+
+namespace {
+
+constexpr char16_t kCaption[] = u"Lorimo: SaveAs function";
+
+bool IsJpegPath(const MyString& path) {
+  const MyString ext = path.GetStringExtension();
+  return ext.EqualsNoCase(u".jpg") || ext.EqualsNoCase(u".jpeg");
+}
+
+}  // namespace
+
+MyString CSaveAsDialogs::AskTarget(const MyString& proposed) {
+  DibFileInitialize(m_pOwner);
+  MyString path = proposed;
+  MyString title;
+  if (!DibFileSaveDlg(m_pOwner, &path, &title)) return MyString();
+  return path;
+}
+
+void CSaveAsDialogs::Message(const MyString& text, const MyString& caption, bool error) {
+  QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Warning, caption.ToQString(),
+                  text.ToQString(), QMessageBox::Ok, m_pOwner);
+  box.exec();
+}
+
+int CSaveAsDialogs::ShowFormatOptions(Magick::Image* image, const MyString& extension) {
+  return CImageFormatOptions::ShowFilterDialog(m_pOwner, image, extension);
+}
+
+CSaveAsCommand::CSaveAsCommand(CImageDocument& document, CSaveAsUi& ui)
+    : losslessCopy([](const MyString& source, const MyString& target, bool trim) {
+        return CLosslessJpeg().Transform(source, target, LT_NONE, trim);
+      }),
+      m_document(document),
+      m_ui(ui) {}
+
+int CSaveAsCommand::Run() {
+  if (!m_document.HasImage()) {
+    m_ui.Message(u"Please Open Image First.", kCaption, false);
+    return 0;
+  }
+  const MyString target = m_ui.AskTarget(m_document.GetPath());
+  if (target.IsEmpty()) return 0;
+  CFileInfo info;
+  if (GetFileInfo(target, &info) && IsFileReadOnly(target)) {
+    m_ui.Message(u"The file is read only and cannot be saved.", kCaption, true);
+    return 0;
+  }
+  const MyString extension = target.GetStringExtension();
+  Magick::Image image = m_document.GetImage();
+  image.modifyImage();  // a copy of its own, so Cancel leaves the document as it was
+  if (m_ui.ShowFormatOptions(&image, extension.IsEmpty() ? extension : extension.Mid(1)) == 2)
+    return 0;
+  m_document.UpdateImage(image);
+
+  const MyString source = m_document.GetPath();
+  const bool jpegToJpeg = IsJpegPath(source) && IsJpegPath(target);
+  const bool unmodified = !m_document.IsModified();
+  bool saved;
+  if (jpegToJpeg && unmodified && gSO[SO_JPG_LOSSLESS].nValue == 1 && losslessCopy) {
+    saved = losslessCopy(source, target, gSO[SO_JPG_TRIM].nValue != 0) == 1;
+    if (!saved) m_ui.Message(u"The JPEG file could not be copied.", kCaption, true);
+  } else {
+    if (gSO[SO_JPG_PROGRESSIVE].nValue != 0) image.interlaceType(Magick::LineInterlace);
+    saved = SaveImage(m_document.GetWindow(), target, image);
+  }
+  if (!saved) return 0;
+  if (jpegToJpeg && unmodified)
+    CExifCopy::Copy(source, target, int(image.columns()), int(image.rows()));
+  if (updateCachedThumbnail) updateCachedThumbnail(target, image);
+  if (updateFolderViews) updateFolderViews(target);
+  m_document.SetModified(false);
+  m_document.SetPath(target);
+  return 1;
+}
