@@ -161,7 +161,8 @@ class CViewGeometry {
   // Applies the rule in force.
   tagFRAMEREQUEST ApplyRule();
   // screen: the size of the screen the viewer now covers. GR_UNCHANGED
-  // (nothing to do) without an image.
+  // (nothing to do) without an image; the caller has already refused while
+  // the e-mail dialog is up.
   int EnterFullScreen(SIZE screen);
   // client: the viewer's size back in the main window.
   tagFRAMEREQUEST LeaveFullScreen(SIZE client);
