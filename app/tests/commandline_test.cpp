@@ -22,6 +22,8 @@ struct ParseCase {
   const char16_t* path;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
+
 class CommandLineParse : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(CommandLineParse, FirstArgumentDecides) {
@@ -66,6 +68,8 @@ struct DisplayCase {
   const char16_t* path;
   bool actualSize;
 };
+
+void PrintTo(const DisplayCase& c, std::ostream* os) { *os << c.name; }
 
 class FirstDisplay : public ::testing::TestWithParam<DisplayCase> {};
 

@@ -146,6 +146,8 @@ struct QuoteCase {
   const char* quoted;
 };
 
+void PrintTo(const QuoteCase& c, std::ostream* os) { *os << c.argument; }
+
 class ExecQuoting : public ::testing::TestWithParam<QuoteCase> {};
 
 TEST_P(ExecQuoting, EscapesForTheDesktopEntry) {

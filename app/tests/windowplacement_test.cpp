@@ -59,6 +59,8 @@ struct SaveCase {
   int maximized;  // -1 deleted, 1 written, 0 left as it was
 };
 
+void PrintTo(const SaveCase& c, std::ostream* os) { *os << c.name; }
+
 class PlacementSaveRule : public WindowPlacementTest,
                           public ::testing::WithParamInterface<SaveCase> {};
 
@@ -95,6 +97,8 @@ struct BadRectangleCase {
   const char* name;
   std::array<int32_t, 4> rect;
 };
+
+void PrintTo(const BadRectangleCase& c, std::ostream* os) { *os << c.name; }
 
 class PlacementBadRectangle : public WindowPlacementTest,
                               public ::testing::WithParamInterface<BadRectangleCase> {};
