@@ -3,7 +3,7 @@
 #include <Magick++.h>
 
 #include "corekit/mystring.h"
-#include "shell/mainframe.h"
+#include "shell/program.h"
 #include "shell/termination.h"
 
 int main(int argc, char** argv) {
@@ -11,11 +11,18 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("ZOKA"));
   QApplication::setApplicationName(QStringLiteral("Lorimo"));
+  // The loop ends when the main window's shut-down has run, not when some
+  // other window happens to be the last one closed.
+  QApplication::setQuitOnLastWindowClosed(false);
 
-  CMainFrame frame;
-  frame.show();
+  MyStringList arguments;
   const QStringList args = QApplication::arguments();
-  if (args.size() > 1) frame.OpenImage(MyString::FromQString(args[1]));
-  InstallTerminationHandler([&frame] { frame.close(); });
-  return QApplication::exec();
+  for (qsizetype i = 1; i < args.size(); ++i) arguments.Append(MyString::FromQString(args[i]));
+
+  CLorimoProgram program(arguments);
+  InstallTerminationHandler([&program] { program.RequestClose(); });
+  if (!program.InitInstance()) return kExitInstanceFailed;
+  const int code = QApplication::exec();
+  program.ExitInstance();
+  return code;
 }
