@@ -43,6 +43,31 @@ int CImageView::SaveAs() {
   return CSaveAsCommand(*m_pDocument, dialogs).Run();
 }
 
+int CImageView::OnCommand(int id) {
+  switch (id) {
+    case 2:  // Save As
+      SaveAs();
+      return 1;
+    case 193:  // Actual Size
+      SetActualSize(true);
+      return 1;
+    default:
+      return 0;
+  }
+}
+
+bool CImageView::IsCommandEnabled(int id) const {
+  switch (id) {
+    case 2:
+    case 193:
+      return !Image().isNull();
+    default:
+      return true;
+  }
+}
+
+bool CImageView::IsCommandChecked(int id) const { return id == 193 && m_bActualSize; }
+
 void CImageView::SetImage(const QImage& image) {
   if (image.isNull()) {
     m_pDocument->Clear();

@@ -27,6 +27,14 @@ class CImageView : public QWidget {
   // "Save As" with the real dialogs; 1 when the image was saved.
   int SaveAs();
 
+  // Runs a document command of the menu (its numeric id); 1 when the viewer
+  // knows the id, 0 otherwise (the main window then offers it to plug-ins).
+  int OnCommand(int id);
+  // Menu state of a viewer command: whether it can run now, and whether
+  // its entry is checked.
+  bool IsCommandEnabled(int id) const;
+  bool IsCommandChecked(int id) const;
+
   // Shows an image that has no file (the document keeps no path).
   void SetImage(const QImage& image);
   const QImage& Image() const { return m_pDocument->GetDisplayImage(); }
