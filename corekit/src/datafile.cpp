@@ -1,6 +1,5 @@
 #include "corekit/datafile.h"
 
-#include <QChar>
 #include <climits>
 #include <cstdint>
 
@@ -9,16 +8,7 @@
 
 namespace {
 
-std::u16string Fold(const MyString& name) {
-  std::u16string folded = name.str();
-  for (char16_t& c : folded) {
-    if (c < 0x80)
-      c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    else
-      c = QChar::toCaseFolded(c);
-  }
-  return folded;
-}
+std::u16string Fold(const MyString& name) { return MyString::FoldCase(name.str()); }
 
 bool IsBlank(char16_t c) { return c == u' ' || c == u'\t'; }
 

@@ -8,7 +8,7 @@
 
 namespace {
 
-char16_t FoldCase(char16_t c) {
+char16_t FoldChar(char16_t c) {
   if (c < 0x80) return (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
   return QChar::toCaseFolded(c);
 }
@@ -47,7 +47,7 @@ int MyString::Compare(const MyString& rhs) const {
       j = ej;
       continue;
     }
-    const char16_t ca = FoldCase(a[i]), cb = FoldCase(b[j]);
+    const char16_t ca = FoldChar(a[i]), cb = FoldChar(b[j]);
     if (ca != cb) return ca < cb ? -1 : 1;
     ++i;
     ++j;
@@ -61,8 +61,14 @@ int MyString::Compare(const MyString& rhs) const {
 bool MyString::EqualsNoCase(const MyString& rhs) const {
   if (m_str.size() != rhs.m_str.size()) return false;
   for (size_t i = 0; i < m_str.size(); ++i)
-    if (FoldCase(m_str[i]) != FoldCase(rhs.m_str[i])) return false;
+    if (FoldChar(m_str[i]) != FoldChar(rhs.m_str[i])) return false;
   return true;
+}
+
+std::u16string MyString::FoldCase(std::u16string_view text) {
+  std::u16string folded(text);
+  for (char16_t& c : folded) c = FoldChar(c);
+  return folded;
 }
 
 MyString& MyString::erase(size_t pos, size_t n) {

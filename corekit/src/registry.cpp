@@ -1,6 +1,5 @@
 #include "corekit/registry.h"
 
-#include <QChar>
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
@@ -23,16 +22,7 @@ namespace {
 constexpr char16_t kRootName[] = u"HKEY_CURRENT_USER";
 constexpr char kFileHeader[] = "Windows Registry Editor Version 5.00";
 
-std::u16string Fold(std::u16string_view name) {
-  std::u16string folded(name);
-  for (char16_t& c : folded) {
-    if (c < 0x80)
-      c = (c >= u'A' && c <= u'Z') ? char16_t(c + 32) : c;
-    else
-      c = QChar::toCaseFolded(c);
-  }
-  return folded;
-}
+std::u16string Fold(std::u16string_view name) { return MyString::FoldCase(name); }
 
 struct RegValue {
   MyString strName;

@@ -57,6 +57,8 @@ class MyString {
   int Compare(const MyString& rhs) const;
   // Case-insensitive equality test (extension checks: ".jpg" and ".JPG").
   bool EqualsNoCase(const MyString& rhs) const;
+  // The text with letter case folded, as a key for case-insensitive lookups.
+  static std::u16string FoldCase(std::u16string_view text);
 
   MyString& erase(size_t pos = 0, size_t n = npos);
 
