@@ -1,0 +1,109 @@
+#include "viewer/paintweller.h"
+
+#include <QPainter>
+#include <algorithm>
+#include <memory>
+
+#include "viewer/fitrules.h"
+
+namespace {
+
+QColor FromColorRef(uint32_t color) {
+  return QColor(int(color & 0xFF), int((color >> 8) & 0xFF), int((color >> 16) & 0xFF));
+}
+
+int MarginOf(int client, int zoomed) { return std::max(0, (client - zoomed) / 2); }
+
+}  // namespace
+
+void CPaintweller::PaintRect(QPainter* dc, const QRect& rect, uint32_t color) {
+  if (dc && !rect.isEmpty()) dc->fillRect(rect, FromColorRef(color));
+}
+
+QRect CPaintweller::ImageRect(const tagIMAGEDATA& data) {
+  const int width = ZoomedLength(data.nImageWidth, data.fZoom);
+  const int height = ZoomedLength(data.nImageHeight, data.fZoom);
+  if (width <= 0 || height <= 0) return QRect();
+  // Only a larger image scrolls; a smaller one is centred.
+  const int left = MarginOf(data.nClientWidth, width) - data.nScrollX;
+  const int top = MarginOf(data.nClientHeight, height) - data.nScrollY;
+  return QRect(left, top, width, height);
+}
+
+int CPaintweller::DisplayDib2(const tagPAINTDATA& paint, const tagIMAGEDATA& data, int mode) {
+  QPainter* dc = paint.pDC;
+  if (!dc) return 0;
+  const QRect client(0, 0, std::max(0, data.nClientWidth), std::max(0, data.nClientHeight));
+  const QRect area = paint.rcPaint.isNull() ? client : paint.rcPaint & client;
+  const QImage* dib = paint.pDib;
+  const QRect image = ImageRect(data);
+  if (!dib || dib->isNull() || image.isEmpty() || area.isEmpty()) {
+    PaintRect(dc, area, kViewerBackground);
+    return 0;
+  }
+  const QRect visible = image & area;
+  // Background around the image: above, below, left and right of it.
+  const QRegion background = QRegion(area) - QRegion(visible);
+  for (const QRect& band : background) PaintRect(dc, band, kViewerBackground);
+  if (visible.isEmpty()) return 0;
+
+  // The image pixels under the visible rectangle; the display image may
+  // differ in size from the record's image (a frame being replaced), so
+  // scale by the display image's own size.
+  const double sx = double(dib->width()) / image.width();
+  const double sy = double(dib->height()) / image.height();
+  const QRectF source((visible.left() - image.left()) * sx, (visible.top() - image.top()) * sy,
+                      visible.width() * sx, visible.height() * sy);
+  dc->save();
+  dc->setRenderHint(QPainter::SmoothPixmapTransform, mode == PM_SMOOTH);
+  dc->setClipRect(visible);
+  dc->drawImage(QRectF(visible), *dib, source);
+  dc->restore();
+  return 1;
+}
+
+QImage CPaintweller::Object2QImage(const Magick::Image& source) {
+  const size_t width = source.columns(), height = source.rows();
+  if (width == 0 || height == 0 || width > size_t(kMaxBitmapSide) ||
+      height > size_t(kMaxBitmapSide))
+    return QImage();
+  QImage out(int(width), int(height), QImage::Format_ARGB32);
+  if (out.isNull()) return QImage();
+  try {
+    Magick::Image image = source;
+    // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
+    image.write(0, 0, width, height, "BGRA", Magick::CharPixel, out.bits());
+  } catch (const std::exception&) {
+    return QImage();
+  }
+  return out;
+}
+
+HBITMAP CPaintweller::Object2DIB(const Magick::Image& image) { return Object2DDB(image, nullptr); }
+
+HBITMAP CPaintweller::Object2DDB(const Magick::Image& source, const SIZE* size) {
+  const size_t width = source.columns(), height = source.rows();
+  if (width == 0 || height == 0 || width > size_t(kMaxBitmapSide) ||
+      height > size_t(kMaxBitmapSide))
+    return nullptr;
+  std::unique_ptr<tagLORIMOBITMAP, void (*)(HBITMAP)> bitmap(nullptr, DeleteBitmap32);
+  try {
+    Magick::Image image = source;
+    if (size && size->cx > 0 && size->cy > 0 &&
+        (width > size_t(size->cx) || height > size_t(size->cy))) {
+      const double f = FitRatio(*size, SIZE{int32_t(width), int32_t(height)});
+      Magick::Geometry fitted(std::max<size_t>(1, size_t(double(width) * f)),
+                              std::max<size_t>(1, size_t(double(height) * f)));
+      fitted.aspect(true);
+      image.zoom(fitted);
+    }
+    bitmap.reset(CreateBitmap32(int32_t(image.columns()), int32_t(image.rows())));
+    if (!bitmap) return nullptr;
+    for (int32_t y = 0; y < bitmap->nHeight; ++y)
+      image.write(0, y, image.columns(), 1, "BGRA", Magick::CharPixel,
+                  bitmap->pPixels + size_t(y) * size_t(bitmap->nStride));
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return bitmap.release();
+}
