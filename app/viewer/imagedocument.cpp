@@ -2,6 +2,46 @@
 
 #include "pixwork/options.h"
 #include "viewer/imagelibrary.h"
+#include "viewer/paintweller.h"
+
+namespace {
+
+// What LoadImage reported to the document about the load that ran on this
+// thread. Loads of different threads finish in any order, so each keeps its own.
+struct tagFINISHEDLOAD {
+  bool bReported = false;
+  bool bTransparent = false;
+  Magick::Color color;
+};
+thread_local tagFINISHEDLOAD tFinished;
+
+}  // namespace
+
+Magick::Image MakeStandInImage() {
+  InitializeImageLibrary();
+  const uint8_t black[10 * 10 * 3] = {};
+  return Magick::Image(10, 10, "RGB", Magick::CharPixel, black);
+}
+
+int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* sizeHint,
+                    tagLOADEDIMAGE* out) {
+  tFinished = tagFINISHEDLOAD();
+  Magick::Image image;
+  const int ok = LoadImage(viewer, path, &image, bReport, sizeHint);
+  out->strPath = path;
+  out->bLoaded = ok == 1;
+  if (ok == 1) {
+    out->image = image;
+    out->bTransparent = tFinished.bReported && tFinished.bTransparent;
+    if (out->bTransparent) out->colorTransparent = tFinished.color;
+    out->strError = MyString();
+  } else {
+    out->image = MakeStandInImage();
+    out->bTransparent = false;
+    out->strError = GetLastLoadError();
+  }
+  return ok;
+}
 
 CImageDocument::CImageDocument()
     : m_bLibraryReady((InitializeImageLibrary(), true)),
@@ -20,50 +60,64 @@ void CImageDocument::SetWindow(HWND viewer) {
 }
 
 int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
-  Magick::Image image;
-  const int ok = LoadImage(m_hWindow, path, &image, gVO[VO_DIALOG_ERRORS].bFlag, sizeHint);
-  if (!ok) {
+  tagLOADEDIMAGE loaded;
+  const int ok = LoadViewerImage(m_hWindow, path, gVO[VO_DIALOG_ERRORS].bFlag, sizeHint, &loaded);
+  TakeLoaded(loaded);
+  return ok;
+}
+
+void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
+  m_data.image = loaded.image;
+  m_bHasImage = loaded.bLoaded;
+  m_data.bModified = false;
+  if (loaded.bLoaded) {
+    SetPath(loaded.strPath);
+    m_data.bTransparent = loaded.bTransparent ? 1 : 0;
+    if (loaded.bTransparent) m_data.colorTransparent = loaded.colorTransparent;
+  } else {
     m_animation->Stop();
-    Clear();
-    return 0;
+    m_data.strFilePath = MyString();
+    m_data.strFileName = MyString();
+    m_data.bTransparent = 0;
   }
-  m_image = image;
-  m_bHasImage = true;
-  SetPath(path);
+  m_bFramesAccepted = loaded.bLoaded;
   Changed();
-  return 1;
 }
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {
   m_animation->Stop();
-  m_image = image;
+  m_data.image = image;
   m_bHasImage = true;
-  m_bModified = true;
-  m_bTransparent = false;
+  m_data.bModified = true;
+  m_data.bTransparent = 0;
   Changed();
 }
 
 void CImageDocument::UpdateImage(const Magick::Image& image) {
-  m_image = image;
+  m_data.image = image;
   Changed();
 }
 
 void CImageDocument::Clear() {
-  m_image = Magick::Image();
+  m_animation->Stop();
+  m_data.image = Magick::Image();
   m_bHasImage = false;
-  m_bModified = false;
-  m_bTransparent = false;
-  m_strPath = MyString();
-  m_strName = MyString();
+  m_data.bModified = false;
+  m_data.bTransparent = 0;
+  m_data.strFilePath = MyString();
+  m_data.strFileName = MyString();
   Changed();
 }
 
 void CImageDocument::SetPath(const MyString& path) {
-  m_strPath = path;
-  m_strName = path.GetStringTitleExt();
+  m_data.strFilePath = path;
+  m_data.strFileName = path.GetStringTitleExt();
 }
 
-void CImageDocument::StopAnimation() { m_animation->Stop(); }
+void CImageDocument::StopAnimation() {
+  m_bFramesAccepted = false;
+  m_animation->Stop();
+}
 
 void CImageDocument::StartAnimation(std::vector<Magick::Image> frames) {
   if (IsAutoplayRunning()) return;
@@ -72,39 +126,28 @@ void CImageDocument::StartAnimation(std::vector<Magick::Image> frames) {
 
 void CImageDocument::OnLoadFinished(bool success, bool hasTransparency,
                                     const Magick::Color& transparentColor) {
-  if (!success) return;
-  m_bModified = false;
-  m_bTransparent = hasTransparency;
-  if (hasTransparency) m_colorTransparent = transparentColor;
+  tFinished.bReported = true;
+  tFinished.bTransparent = success && hasTransparency;
+  if (tFinished.bTransparent) tFinished.color = transparentColor;
 }
 
 bool CImageDocument::GetTransparency(Magick::Color* color) const {
-  if (!m_bTransparent) return false;
-  if (color) *color = m_colorTransparent;
+  if (!m_data.bTransparent) return false;
+  if (color) *color = m_data.colorTransparent;
   return true;
 }
 
 void CImageDocument::ShowFrame(const Magick::Image& frame) {
-  m_image = frame;
+  if (!m_bFramesAccepted) return;
+  m_data.image = frame;
   Changed();
 }
 
 void CImageDocument::Changed() {
-  m_display = m_bHasImage ? ToQImage(m_image) : QImage();
+  m_display = m_data.image.isValid() ? ToQImage(m_data.image) : QImage();
   if (m_changed) m_changed();
 }
 
 QImage CImageDocument::ToQImage(const Magick::Image& source) {
-  const size_t width = source.columns(), height = source.rows();
-  if (width == 0 || height == 0) return QImage();
-  QImage out(int(width), int(height), QImage::Format_ARGB32);
-  if (out.isNull()) return QImage();
-  try {
-    Magick::Image image = source;
-    // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
-    image.write(0, 0, width, height, "BGRA", Magick::CharPixel, out.bits());
-  } catch (const std::exception&) {
-    return QImage();
-  }
-  return out;
+  return CPaintweller::Object2QImage(source);
 }

@@ -1,11 +1,14 @@
 #pragma once
 // The viewer's image document: the image (RGB after loading), its path and
-// name, and the flags a load, an edit or a save change. It is the viewer's
-// side of every load aimed at the viewer window (CLoadTarget): it owns the
-// GIF animation and the progress monitor. GUI thread, apart from what
-// LoadImage calls on the loading thread.
+// name, and the flags a load, an edit or a save change. These live in the
+// viewer's geometry record (tagIMAGEDATA), which the document owns, so the
+// viewer has one image that the geometry, the drawing and the editing all
+// see. It is the viewer's side of every load aimed at the viewer window
+// (CLoadTarget): it owns the GIF animation and the progress monitor. GUI
+// thread, apart from what LoadImage calls on the loading thread.
 
 #include <QImage>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -14,8 +17,35 @@
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
 #include "viewer/gifanimation.h"
+#include "viewer/imagedata.h"
 #include "viewer/imageio.h"
 #include "viewer/progressmonitor.h"
+
+// One viewer load as it comes back to the GUI thread (possibly from a
+// worker): what the document takes in TakeLoaded.
+struct tagLOADEDIMAGE {
+  uint64_t nRequest = 0;  // the stepper's request counter
+  int nIndex = -1;        // the folder position it was loaded for
+  MyString strPath;
+  // The image; the 10 x 10 black stand-in when the load failed.
+  Magick::Image image;
+  bool bLoaded = false;
+  // The position named an entry that cannot be loaded (an empty file): no
+  // load was made and the shown image stays.
+  bool bSkipped = false;
+  bool bTransparent = false;
+  Magick::Color colorTransparent;
+  MyString strError;  // the short text of a failed load
+};
+
+// Loads path with the viewer's load (target viewer; bReport as the viewer
+// passes it). Any thread. 1 on success; on failure *out holds the black
+// stand-in and the error text.
+int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* sizeHint,
+                    tagLOADEDIMAGE* out);
+
+// The 10 x 10 black image a failed viewer load shows.
+Magick::Image MakeStandInImage();
 
 class CImageDocument : public CLoadTarget {
  public:
@@ -29,12 +59,17 @@ class CImageDocument : public CLoadTarget {
   HWND GetWindow() const { return m_hWindow; }
   // Called whenever the shown image changed (load, animation frame, replace).
   void SetChangedHandler(std::function<void()> changed) { m_changed = std::move(changed); }
-  // Whether autoplay runs (the slideshow); nothing animates then.
+  // Whether autoplay runs (the slideshow); nothing animates then. Called
+  // on loading threads too.
   void SetAutoplayQuery(std::function<bool()> query) { m_autoplay = std::move(query); }
 
   // Loads the file into the document with the viewer's load. 1 on success;
-  // on failure the document is empty (no image, no path).
+  // on failure the document is empty (no image, no path; the record holds
+  // the black stand-in).
   int Open(const MyString& path, const SIZE* sizeHint = nullptr);
+  // A finished viewer load becomes the document's image (the black
+  // stand-in, without image and path, when it failed).
+  void TakeLoaded(const tagLOADEDIMAGE& loaded);
   // The image becomes the document's (the image service's pixel replace,
   // an acquisition); it counts as modified, so it is not dropped unasked.
   void ReplaceImage(const Magick::Image& image);
@@ -42,17 +77,22 @@ class CImageDocument : public CLoadTarget {
   void UpdateImage(const Magick::Image& image);
   void Clear();
 
-  const Magick::Image& GetImage() const { return m_image; }
-  Magick::Image& GetImage() { return m_image; }
+  // The geometry record: the image and its file live here.
+  tagIMAGEDATA& GetData() { return m_data; }
+  const tagIMAGEDATA& GetData() const { return m_data; }
+
+  const Magick::Image& GetImage() const { return m_data.image; }
+  Magick::Image& GetImage() { return m_data.image; }
   bool HasImage() const { return m_bHasImage; }
-  const MyString& GetPath() const { return m_strPath; }
-  const MyString& GetName() const { return m_strName; }
+  const MyString& GetPath() const { return m_data.strFilePath; }
+  const MyString& GetName() const { return m_data.strFileName; }
   void SetPath(const MyString& path);
-  bool IsModified() const { return m_bModified; }
-  void SetModified(bool modified) { m_bModified = modified; }
-  bool HasTransparency() const { return m_bTransparent; }
-  const Magick::Color& GetTransparencyColor() const { return m_colorTransparent; }
-  // The image as the widget draws it (converted on change).
+  bool IsModified() const { return m_data.bModified; }
+  void SetModified(bool modified) { m_data.bModified = modified; }
+  bool HasTransparency() const { return m_data.bTransparent != 0; }
+  const Magick::Color& GetTransparencyColor() const { return m_data.colorTransparent; }
+  // The record's image as the widget draws it (converted on change); also
+  // the stand-in of a failed load.
   const QImage& GetDisplayImage() const { return m_display; }
 
   CGifAnimation& GetAnimation() { return *m_animation; }
@@ -63,6 +103,8 @@ class CImageDocument : public CLoadTarget {
   void StopAnimation() override;
   void StartAnimation(std::vector<Magick::Image> frames) override;
   bool IsAutoplayRunning() const override { return m_autoplay && m_autoplay(); }
+  // Kept for the thread that loads: LoadViewerImage hands the flags on
+  // with the image, and TakeLoaded applies them on the GUI thread.
   void OnLoadFinished(bool success, bool hasTransparency,
                       const Magick::Color& transparentColor) override;
   bool GetTransparency(Magick::Color* color) const override;
@@ -77,14 +119,12 @@ class CImageDocument : public CLoadTarget {
   // GraphicsMagick is started before the first image member is made.
   bool m_bLibraryReady;
   HWND m_hWindow = nullptr;
-  Magick::Image m_image;
+  tagIMAGEDATA m_data;
   QImage m_display;
-  MyString m_strPath;
-  MyString m_strName;
   bool m_bHasImage = false;
-  bool m_bModified = false;
-  bool m_bTransparent = false;
-  Magick::Color m_colorTransparent;
+  // Frames come from the animation of the image shown; a GIF loading on a
+  // worker starts its animation before the document takes it.
+  std::atomic<bool> m_bFramesAccepted{false};
   CProgressMonitor m_monitor;
   std::unique_ptr<CGifAnimation> m_animation;
   std::function<void()> m_changed;
