@@ -1,0 +1,132 @@
+#pragma once
+// CImageStepper: the viewer's walk through its folder or portfolio. It
+// keeps the list and the position (CListPosition, under the list lock),
+// moves the position for Next, Previous, First and Last, and loads the
+// image at the new position: at once on the GUI thread, or on a worker
+// that skips the positions passed while it was busy. Every load comes back
+// through onLoaded on the GUI thread, newest request last; a result older
+// than one already handed over is dropped. No widgets.
+
+#include <QObject>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "corekit/messages.h"
+#include "corekit/mystring.h"
+#include "corekit/slidesfile.h"
+#include "pixwork/listposition.h"
+#include "viewer/imagedocument.h"
+
+enum STEPCOMMAND : int { SC_NEXT, SC_PREVIOUS, SC_FIRST, SC_LAST };
+
+// What a step did.
+enum STEPRESULT : int {
+  SR_AT_END = -1,      // Next at the last image without roll-over: nothing moved, autoplay stops
+  SR_UNMOVED = 0,      // nothing moved (Previous at the first without roll-over, an empty list)
+  SR_SHOWN = 1,        // moved; loaded on this thread and handed over already
+  SR_LOADING = 2,      // moved; a worker loads it and hands it over later
+  SR_CANCELLED = 3,    // the save question was cancelled: the step was undone
+  SR_HANDED_OVER = 4,  // the favorites pane opened another folder instead
+};
+
+// The settings a step reads, taken on the GUI thread.
+struct tagSTEPOPTIONS {
+  bool bRollOver = true;
+  bool bSkipOnFastView = false;
+  bool bAutoplay = false;
+  int bReport = 1;    // LoadImage's report flag for viewer loads
+  SIZE szSizeHint{};  // "Downsample reading large images": the client size; 0 x 0 for none
+};
+
+class CImageStepper : public QObject {
+  Q_OBJECT
+ public:
+  explicit CImageStepper(QObject* parent = nullptr);
+  // Ends a running load (cancelled) and waits for the worker.
+  ~CImageStepper() override;
+
+  // The viewer window loads are aimed at (progress strip, animation).
+  void SetTarget(HWND viewer) { m_hTarget = viewer; }
+
+  // Asked on the GUI thread before a load replaces the shown image; false
+  // cancels the step (the position goes back). Null: go on.
+  std::function<bool()> askToSave;
+  // Next at the last image (or without one) and Previous at the first, while
+  // autoplay is off: true when the favorites pane opened another folder.
+  std::function<bool(bool bForward)> handOver;
+  // Every load that is not superseded, on the GUI thread.
+  std::function<void(const tagLOADEDIMAGE&)> onLoaded;
+
+  CListPosition& Position() { return m_position; }
+  const CListPosition& Position() const { return m_position; }
+  // The portfolio being shown, empty while a folder is listed.
+  const MyString& GetPortfolioPath() const { return m_strPortfolio; }
+  // Its slides' delays, one per listed entry (0: the autoplay setting).
+  const std::vector<int32_t>& GetPortfolioDelays() const { return m_delays; }
+  // Whether a worker load is running.
+  bool IsLoading() const;
+
+  // A file is opened: its folder is listed, the file becomes current (the
+  // first entry when it is not listed) and the file itself is loaded here.
+  // 1 when it loaded; 0 when it failed or the save question was cancelled
+  // (then nothing changed).
+  int OpenFile(const MyString& path, const tagSTEPOPTIONS& options);
+  // Lists the folder and loads its first image here. 1 when an image
+  // loaded; 0 for a folder without images (the list is then empty and
+  // nothing is loaded), a failed load, or a cancelled save question.
+  int OpenFolder(const MyString& folder, const tagSTEPOPTIONS& options);
+  // Lists the portfolio's slides that have a path, keeps their delays, and
+  // loads the first. -1 when the file cannot be read (nothing changed);
+  // otherwise as OpenFolder.
+  int OpenPortfolio(const MyString& path, const tagSTEPOPTIONS& options);
+
+  // Moves the position and loads: Next and Previous here unless
+  // bSkipOnFastView or bAutoplay, First and Last always on the worker.
+  int Step(STEPCOMMAND command, const tagSTEPOPTIONS& options);
+  // Makes index current and loads it here (a chosen thumbnail). 0 for an
+  // index outside the list.
+  int ShowIndex(int index, const tagSTEPOPTIONS& options);
+
+  // Lists the folder (or reads the portfolio) again, for "Rescan" or new
+  // sort settings. The shown image stays current when it is still listed;
+  // otherwise the position keeps its number, cut to the new list, and the
+  // image there is loaded here. 1 when the list has entries, 0 when it came
+  // out empty, -1 when no image is open.
+  int Rescan(const tagSTEPOPTIONS& options);
+
+  // Empties the list (nothing is loaded).
+  void Clear();
+
+ private:
+  // Loads the current entry on this thread and hands it over. 1 loaded.
+  int LoadHere(const tagSTEPOPTIONS& options);
+  int LoadPathHere(const MyString& path, int index, const tagSTEPOPTIONS& options);
+  void LoadOnWorker(const tagSTEPOPTIONS& options);
+  void WorkerLoop();
+  // Reads the current entry and loads it (any thread).
+  tagLOADEDIMAGE LoadCurrent(uint64_t request, const SIZE& hint, int bReport);
+  void Deliver(const tagLOADEDIMAGE& loaded);
+  bool AskToSave();
+  void ReadPortfolioDelays(const std::vector<CSlide>& slides);
+
+  HWND m_hTarget = nullptr;
+  CListPosition m_position;
+  MyString m_strPortfolio;
+  std::vector<int32_t> m_delays;
+
+  // Requests are numbered; the newest one handed over wins.
+  std::atomic<uint64_t> m_nRequest{0};
+  uint64_t m_nDelivered = 0;  // GUI thread
+
+  mutable std::mutex m_workerMutex;  // guards the fields below
+  std::thread m_worker;
+  bool m_bWorkerBusy = false;
+  bool m_bStop = false;
+  uint64_t m_nWanted = 0;  // the newest request the worker is to load
+  SIZE m_szWorkerHint{};
+  int m_bWorkerReport = 1;
+};
