@@ -631,6 +631,11 @@ TEST_P(LeaveFullScreen, RestoresTheWindowRuleOnlyWhenAsked) {
   EXPECT_EQ(view.geo.RuleInForce(), c.bAdaptToImage ? VR_ADAPT_TO_IMAGE : VR_ADAPT_TO_WINDOW);
   EXPECT_FLOAT_EQ(view.geo.Zoom(), c.fAfter);
   EXPECT_EQ(view.geo.ZoomIndex(), c.nIndexAfter);
+  if (!c.bRestoreFS) {
+    // The window settles at its size: the kept factor stays.
+    view.geo.OnResize({400, 300});
+    EXPECT_FLOAT_EQ(view.geo.Zoom(), c.fAfter);
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(Geometry, LeaveFullScreen,

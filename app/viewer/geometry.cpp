@@ -439,6 +439,9 @@ tagFRAMEREQUEST CViewGeometry::LeaveFullScreen(SIZE client) {
   m_data.nClientHeight = std::max(0, client.cy);
   const tagFRAMEREQUEST request =
       ApplyRule(m_options.bAdaptToImage ? VR_ADAPT_TO_IMAGE : VR_ADAPT_TO_WINDOW, true);
+  // The factor kept from full screen fits nothing here: the window's next
+  // resize must not fit the image again.
+  if (!m_options.bRestoreFS && !IsLocked()) m_bBestFit = false;
   m_bFullScreen = false;
   m_nZoomIndex = FirstIndexAbove(m_data.fZoom);
   return request;
