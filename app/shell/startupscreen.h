@@ -8,17 +8,9 @@
 #include <QWidget>
 
 #include "corekit/mystring.h"
+#include "shell/commandids.h"
 
 class QCheckBox;
-
-// Command ids the screen's links issue.
-enum : int {
-  IDM_OPEN = 1,
-  IDM_BATCH = 6,
-  IDM_ADD_FAVORITE_DIRECTORY = 350,
-  IDM_ADD_FAVORITE_PORTFOLIO = 351,
-  IDM_RECENT_FILE_1 = 3059,  // .. 3062
-};
 
 inline constexpr char kLorimoWebSite[] = "https://lorimo.example.org/";
 inline constexpr char kLorimoContact[] = "mailto:lorimo@example.org";
