@@ -1,0 +1,154 @@
+#include "shell/mainmenu.h"
+
+#include <QAction>
+#include <QKeySequence>
+#include <QMainWindow>
+#include <QMenu>
+#include <QMenuBar>
+#include <QShortcut>
+
+CMainMenu::CMainMenu(QMainWindow* window, const CMenuState& state)
+    : QObject(window), m_state(state) {
+  Build(window);
+  BuildAccelerators(window);
+}
+
+QString CMainMenu::MenuLabel(const MyString& text, const char16_t* keyHint) {
+  QString label = text.ToQString();
+  if (keyHint && !label.contains(QLatin1Char('\t')))
+    label += QLatin1Char('\t') + QString::fromUtf16(keyHint);
+  return label;
+}
+
+QString CMainMenu::MenuLabel(const tagCOMMANDENTRY& entry) {
+  return MenuLabel(MyString(entry.pszText), entry.pszKeyHint);
+}
+
+QMenu* CMainMenu::Submenu(QMenu* menu, const QString& title, bool separatorBefore) {
+  const QString key = menu->title() + QLatin1Char('/') + title;
+  if (const auto found = m_submenus.find(key); found != m_submenus.end()) return found->second;
+  if (separatorBefore) menu->addSeparator();
+  QMenu* submenu = menu->addMenu(title);
+  m_submenus.emplace(key, submenu);
+  return submenu;
+}
+
+void CMainMenu::Build(QMainWindow* window) {
+  QMenuBar* bar = window->menuBar();
+  bar->setObjectName(QStringLiteral("LORIMO"));
+  for (int m = 0; m < MM_COUNT; ++m) {
+    QMenu* menu = bar->addMenu(QString::fromUtf16(CCommandTable::MenuTitle(MAINMENU(m))));
+    connect(menu, &QMenu::aboutToShow, this, [this, menu] {
+      emit MenuOpened();
+      UpdateMenu(menu);
+    });
+    m_menus[size_t(m)] = menu;
+  }
+
+  for (const tagCOMMANDENTRY& entry : CCommandTable::Entries()) {
+    if (entry.nMenu == MM_NONE || !entry.pszText) continue;
+    QMenu* menu = m_menus[size_t(entry.nMenu)];
+    const bool separator = entry.nFlags & CF_SEPARATOR_BEFORE;
+    if (entry.pszSubmenu) {
+      const QString title = QString::fromUtf16(entry.pszSubmenu);
+      const bool isNew = !m_submenus.count(menu->title() + QLatin1Char('/') + title);
+      QMenu* submenu = Submenu(menu, title, separator && isNew);
+      if (separator && !isNew) submenu->addSeparator();
+      menu = submenu;
+    } else if (separator) {
+      menu->addSeparator();
+    }
+    QAction* action = menu->addAction(MenuLabel(entry));
+    action->setData(entry.nId);
+    action->setCheckable(entry.nFlags & CF_CHECKABLE);
+    const int id = entry.nId;
+    connect(action, &QAction::triggered, this, [this, action, id] {
+      emit CommandChosen(id);
+      // The owner decides the check mark, not the click.
+      if (action->isCheckable()) UpdateAction(action);
+    });
+    m_actions.emplace(id, action);
+  }
+}
+
+void CMainMenu::BuildAccelerators(QMainWindow* window) {
+  for (const tagACCELERATOR& accelerator : CCommandTable::Accelerators()) {
+    auto* shortcut = new QShortcut(QKeySequence(QString::fromLatin1(accelerator.pszKey)), window);
+    // Also while the viewer is alone on the screen or a tool view floats.
+    shortcut->setContext(Qt::ApplicationShortcut);
+    shortcut->setObjectName(QString::fromLatin1(accelerator.pszKey));
+    const int id = accelerator.nId;
+    connect(shortcut, &QShortcut::activated, this, [this, id] { emit CommandChosen(id); });
+    // A key held down repeats it, as a menu accelerator does.
+    shortcut->setAutoRepeat(true);
+    m_shortcuts.push_back(shortcut);
+  }
+}
+
+QAction* CMainMenu::GetAction(int id) const {
+  const auto found = m_actions.find(id);
+  if (found != m_actions.end()) return found->second;
+  for (QAction* action : m_favorites)
+    if (action->data().toInt() == id) return action;
+  return nullptr;
+}
+
+QMenu* CMainMenu::GetMenu(MAINMENU menu) const {
+  return menu > MM_NONE && menu < MM_COUNT ? m_menus[size_t(menu)] : nullptr;
+}
+
+QShortcut* CMainMenu::GetShortcut(const char* key) const {
+  for (QShortcut* shortcut : m_shortcuts)
+    if (shortcut->objectName() == QLatin1String(key)) return shortcut;
+  return nullptr;
+}
+
+void CMainMenu::UpdateAction(QAction* action) {
+  const int id = action->data().toInt();
+  const tagMENUITEMSTATE state = m_state.Get(id);
+  const tagCOMMANDENTRY* entry = CCommandTable::Find(id);
+  if (entry) {
+    QString text = MenuLabel(state.strText, entry->pszKeyHint);
+    // A path from a list is shown as it is, not read for mnemonics.
+    if (state.strText != MyString(entry->pszText))
+      text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+    action->setText(text);
+  }
+  action->setEnabled(state.bEnabled);
+  if (action->isCheckable()) action->setChecked(state.bChecked);
+}
+
+void CMainMenu::UpdateMenu(QMenu* menu) {
+  for (QAction* action : menu->actions()) {
+    if (QMenu* submenu = action->menu()) {
+      UpdateMenu(submenu);
+      continue;
+    }
+    if (!action->isSeparator()) UpdateAction(action);
+  }
+}
+
+void CMainMenu::UpdateAll() {
+  for (QMenu* menu : m_menus) UpdateMenu(menu);
+}
+
+void CMainMenu::SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& entries) {
+  QMenu* menu = m_menus[MM_FAVORITES];
+  for (QAction* action : m_favorites) {
+    menu->removeAction(action);
+    delete action;
+  }
+  m_favorites.clear();
+  for (const tagFAVORITESMENUENTRY& entry : entries) {
+    QAction* action = new QAction(entry.strText, menu);
+    if (m_favorites.empty()) {
+      QAction* separator = menu->addSeparator();
+      m_favorites.push_back(separator);
+    }
+    action->setData(entry.nId);
+    menu->addAction(action);
+    const int id = entry.nId;
+    connect(action, &QAction::triggered, this, [this, id] { emit CommandChosen(id); });
+    m_favorites.push_back(action);
+  }
+}

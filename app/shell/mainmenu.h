@@ -1,0 +1,65 @@
+#pragma once
+// The menu bar "LORIMO" and the accelerator table "LORIMO", built from the
+// command table. Choosing an entry or pressing an accelerator key sends its
+// command id (CommandChosen); each menu refreshes the state of its entries
+// as it opens (MenuOpened is sent first: opening a menu stops autoplay).
+// GUI thread only.
+
+#include <QObject>
+#include <QString>
+#include <array>
+#include <map>
+#include <vector>
+
+#include "shell/commandtable.h"
+#include "shell/menustate.h"
+
+class QAction;
+class QMainWindow;
+class QMenu;
+class QShortcut;
+
+struct tagFAVORITESMENUENTRY {
+  int nId;  // handed out by the router (60000 up)
+  QString strText;
+};
+
+class CMainMenu : public QObject {
+  Q_OBJECT
+ public:
+  CMainMenu(QMainWindow* window, const CMenuState& state);
+
+  QAction* GetAction(int id) const;
+  QMenu* GetMenu(MAINMENU menu) const;
+  // The shortcut of an accelerator key ("Ctrl+F1"), or null.
+  QShortcut* GetShortcut(const char* key) const;
+
+  // Reads every entry's state (text, enabled, checked) again.
+  void UpdateMenu(QMenu* menu);
+  void UpdateAll();
+
+  // The favorites entries, at the end of the Favorites menu; replaces those
+  // given before.
+  void SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& entries);
+
+  // What the menu shows for a table entry: its text and the key beside it.
+  static QString MenuLabel(const tagCOMMANDENTRY& entry);
+  static QString MenuLabel(const MyString& text, const char16_t* keyHint);
+
+ signals:
+  void CommandChosen(int id);
+  void MenuOpened();
+
+ private:
+  void Build(QMainWindow* window);
+  void BuildAccelerators(QMainWindow* window);
+  QMenu* Submenu(QMenu* menu, const QString& title, bool separatorBefore);
+  void UpdateAction(QAction* action);
+
+  const CMenuState& m_state;
+  std::array<QMenu*, MM_COUNT> m_menus{};
+  std::map<int, QAction*> m_actions;
+  std::map<QString, QMenu*> m_submenus;  // by menu and title
+  std::vector<QAction*> m_favorites;
+  std::vector<QShortcut*> m_shortcuts;
+};
