@@ -1,7 +1,15 @@
 #pragma once
-// The main window "ZOKA Lorimo": the viewer in the centre, or the startup
-// screen in its place until the first image is shown. Commands of the menu,
-// the startup screen's links and the recent files arrive at SendCommand.
+// The main window "ZOKA Lorimo": the menu bar "LORIMO" with the progress
+// strip at its right end, the navigation toolbar with the address bar, the
+// viewer in the centre (or the startup screen in its place until the first
+// image is shown) and the tool views docked around it.
+//
+// Every command id (menu entries, accelerators, the input mapping, the
+// startup screen's links) arrives at SendCommand and is routed by the
+// command table: the window's own commands, the tool views, the mouse
+// tools and the sort settings here; the other parts' commands to their
+// entry points (Router().SetTarget); the rest to the viewer and then to the
+// plug-ins.
 
 #include <QMainWindow>
 #include <QPointer>
@@ -9,15 +17,28 @@
 
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
+#include "shell/commandrouter.h"
+#include "shell/inputbinding.h"
+#include "shell/plugincommands.h"
 
+class CAcquisitionBridge;
 class CImageService;
 class CImageView;
-class CProgressStrip;
 class CLorimoSettings;
+class CMainMenu;
+class CMenuState;
+class CMouseToolCommands;
+class CNavigationBar;
+class CProgressStrip;
 class CStartupScreen;
+class CToolViewCommands;
+class CToolViewDocks;
+class CViewerInput;
+class CVolumeWatcher;
 class QStackedWidget;
+struct tagADDRESSENTRY;
 
-class CMainFrame : public QMainWindow {
+class CMainFrame : public QMainWindow, private CCommandTarget {
   Q_OBJECT
  public:
   // settings: what the window reads and updates (null: the program's).
@@ -33,8 +54,13 @@ class CMainFrame : public QMainWindow {
   int OpenPortfolio(const MyString& path);
   // An image or a portfolio, by its extension.
   int OpenPath(const MyString& path);
+  // The viewer shows the images of the folder (message 1046), or opens the
+  // portfolio (1047); the panes and the address bar follow.
+  int ShowFolder(const MyString& folder);
+  int ShowPortfolio(const MyString& portfolio);
 
-  // Routes a command id. 1 when it was handled.
+  // Routes a command id. 1 when someone carried it out; otherwise the
+  // status bar says the command is not available.
   int SendCommand(int id);
 
   void ShowStartupScreen();
@@ -47,10 +73,32 @@ class CMainFrame : public QMainWindow {
   CImageView* Viewer() const { return m_viewer; }
   // The progress bar and "Cancel" of viewer decodes, in the menu bar.
   CProgressStrip* ProgressStrip() const { return m_progress; }
-  // The window's handle; the image service's requests arrive there.
+  // The window's handle; the image service's requests and 1049 arrive there.
   HWND GetSafeHwnd() const { return m_hWnd; }
   CImageService* ImageService() const { return m_imageService.get(); }
   CLorimoSettings& Settings() const { return *m_pSettings; }
+
+  CCommandRouter& Router() { return m_router; }
+  CPluginCommands& PluginCommands() { return m_plugins; }
+  CInputBinding& InputBinding() { return m_binding; }
+  CMainMenu& MainMenu() const { return *m_menu; }
+  CToolViewDocks& ToolViews() const { return *m_docks; }
+  CNavigationBar* NavigationBar() const { return m_navigation; }
+  CViewerInput& ViewerInput() const { return *m_input; }
+  CVolumeWatcher& VolumeWatcher() const { return *m_volumes; }
+  CAcquisitionBridge& AcquisitionBridge() const { return *m_bridge; }
+
+ public slots:
+  // Full screen and Maximize View: the tool views go (true) or come back.
+  void SetPanesHidden(bool hidden);
+  // The viewer's title text.
+  void SetTitleText(const QString& title);
+  // An image is on view: the startup screen gives way to the viewer.
+  void ShowViewer();
+
+ private slots:
+  void OnFullScreenChanged(bool fullScreen);
+  void OnMaximizeViewChanged(bool maximized);
 
  signals:
   // The window accepted a close request and is about to go: the program
@@ -59,9 +107,28 @@ class CMainFrame : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  QMenu* createPopupMenu() override;
 
  private:
-  void ShowViewer();
+  // The window's own commands (CCommandTarget).
+  int OnCommand(int id) override;
+  bool IsCommandEnabled(int id) const override;
+
+  void ConnectViewer();
+  void BuildRouting();
+  int RunMappedKey(int id);
+  void OpenRecentFile(size_t n);
+  void OpenRecentFolder(size_t n);
+  void OpenRecentPortfolio(size_t n);
+  void OnAddressChosen(const tagADDRESSENTRY& entry);
+  void StopAutoplay();
+  // After a command or a message to the viewer: the panes, the startup
+  // screen and the title follow the viewer.
+  void FollowViewer();
+  void PlaceProgressStrip();
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
 
   CLorimoSettings* m_pSettings;
   QStackedWidget* m_centre;
@@ -71,4 +138,28 @@ class CMainFrame : public QMainWindow {
   HWND m_hWnd = nullptr;
   std::unique_ptr<CImageService> m_imageService;
   bool m_bClosing = false;
+
+  // Routing.
+  CCommandRouter m_router;
+  CPluginCommands m_plugins;
+  CInputBinding m_binding;
+  std::unique_ptr<CCommandTarget> m_viewerCommands;
+  std::unique_ptr<CSortCommands> m_sortCommands;
+  std::unique_ptr<CMouseToolCommands> m_mouseTools;
+  CCommandFunctions m_mappedKeys;
+  std::unique_ptr<CToolViewCommands> m_toolViewCommands;
+  std::unique_ptr<CMenuState> m_menuState;
+
+  // Windows around the viewer.
+  CMainMenu* m_menu = nullptr;
+  CNavigationBar* m_navigation = nullptr;
+  CToolViewDocks* m_docks = nullptr;
+  CViewerInput* m_input = nullptr;
+  CVolumeWatcher* m_volumes = nullptr;
+  CAcquisitionBridge* m_bridge = nullptr;
+
+  // What the viewer told us.
+  bool m_bViewerSetsTitle = false;
+  bool m_bFullScreen = false;
+  bool m_bMaximizeView = false;
 };

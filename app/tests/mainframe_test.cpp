@@ -1,10 +1,25 @@
 #include "shell/mainframe.h"
 
+#include <QApplication>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <functional>
+#include <ostream>
+
 #include <gtest/gtest.h>
 
 #include "corekit/straw.h"
+#include "shell/aboutdialog.h"
+#include "shell/acquisitionbridge.h"
+#include "shell/versioncheck.h"
+#include "shell/volumewatcher.h"
 #include "testsupport/testsupport.h"
 #include "viewer/imageview.h"
+#include "viewer/progressstrip.h"
 
 namespace {
 
@@ -42,5 +57,139 @@ TEST(MainFrame, UnreadableFileLeavesTheViewerEmpty) {
   EXPECT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "broken.png")), 0);
   EXPECT_TRUE(frame.Viewer()->Image().isNull());
 }
+
+}  // namespace
+
+namespace {
+
+class ProgressStripPlace : public ::testing::TestWithParam<int> {};
+
+TEST_P(ProgressStripPlace, StaysAtTheRightEndOfTheMenuBar) {
+  CMainFrame frame;
+  frame.show();
+  frame.resize(GetParam(), 400);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return frame.menuBar()->width() == GetParam(); }));
+  frame.ProgressStrip()->ShowProgress();
+  const QMenuBar* bar = frame.menuBar();
+  const QRect progress =
+      frame.ProgressStrip()->GetBar()->geometry().translated(frame.ProgressStrip()->pos());
+  const QRect cancel =
+      frame.ProgressStrip()->GetCancelButton()->geometry().translated(frame.ProgressStrip()->pos());
+  EXPECT_EQ(progress.left(), bar->width() - 103);
+  EXPECT_EQ(progress.width(), 100);
+  EXPECT_EQ(cancel.left(), bar->width() - 150);
+  EXPECT_EQ(cancel.width(), 40);
+  EXPECT_GE(progress.top(), 0);
+  EXPECT_LE(progress.bottom(), bar->height());
+  EXPECT_EQ(frame.ProgressStrip()->GetCancelButton()->text(), QStringLiteral("Cancel"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Widths, ProgressStripPlace, ::testing::Values(990, 640, 1500));
+
+TEST(MainFrame, WatchesTheVolumesForTheTransferSide) {
+  CMainFrame frame;
+  EXPECT_TRUE(frame.VolumeWatcher().IsWatching()) << frame.VolumeWatcher().GetLastError().ToUtf8();
+  EXPECT_TRUE(frame.AcquisitionBridge().GetConnectedDevices().begin() ==
+              frame.AcquisitionBridge().GetConnectedDevices().end());
+}
+
+// Runs the command, which opens a modal dialog, and hands the dialog to
+// inspect once it is up; inspect closes it.
+template <typename Dialog>
+bool RunWithDialog(CMainFrame& frame, int id, const std::function<void(Dialog*)>& inspect) {
+  bool seen = false;
+  QTimer timer;
+  timer.setInterval(20);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+      timer.stop();
+      seen = true;
+      inspect(dialog);
+    }
+  });
+  timer.start();
+  frame.SendCommand(id);
+  return seen;
+}
+
+TEST(MainFrame, AboutShowsTheDialog) {
+  CMainFrame frame;
+  frame.show();
+  const bool seen = RunWithDialog<CDlgAbout>(frame, 30, [](CDlgAbout* about) {
+    EXPECT_FALSE(about->GetLibraryText().isEmpty());
+    about->EndDialog(IDOK);
+  });
+  EXPECT_TRUE(seen);
+}
+
+// A version page served once on the loopback address.
+class CVersionServer : public QObject {
+ public:
+  CVersionServer(int status, QByteArray body) : m_nStatus(status), m_body(std::move(body)) {
+    m_server.listen(QHostAddress::LocalHost, 0);
+    connect(&m_server, &QTcpServer::newConnection, this, [this] {
+      while (QTcpSocket* socket = m_server.nextPendingConnection()) {
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
+          m_request += socket->readAll();
+          if (!m_request.contains("\r\n\r\n")) return;
+          socket->write("HTTP/1.1 " + QByteArray::number(m_nStatus) +
+                        " X\r\nContent-Type: text/plain\r\nContent-Length: " +
+                        QByteArray::number(m_body.size()) + "\r\nConnection: close\r\n\r\n" +
+                        m_body);
+          socket->disconnectFromHost();
+        });
+      }
+    });
+  }
+  QByteArray Url() const {
+    return "http://127.0.0.1:" + QByteArray::number(m_server.serverPort()) + "/version.txt";
+  }
+
+ private:
+  QTcpServer m_server;
+  int m_nStatus;
+  QByteArray m_body;
+  QByteArray m_request;
+};
+
+struct tagVERSIONCASE {
+  const char* pszName;
+  int nStatus;
+  const char* pszBody;
+  const char16_t* pszText;
+};
+
+void PrintTo(const tagVERSIONCASE& c, std::ostream* out) { *out << c.pszName; }
+
+class CheckForNewVersions : public ::testing::TestWithParam<tagVERSIONCASE> {
+ protected:
+  void SetUp() override { QCoreApplication::setApplicationVersion(QStringLiteral("1.2.3")); }
+  void TearDown() override {
+    QCoreApplication::setApplicationVersion(QString());
+    qunsetenv("LORIMO_VERSION_URL");
+  }
+};
+
+TEST_P(CheckForNewVersions, AsksTheConfiguredAddressAndSaysWhatItFound) {
+  CVersionServer server(GetParam().nStatus, GetParam().pszBody);
+  qputenv("LORIMO_VERSION_URL", server.Url());
+  CMainFrame frame;
+  frame.show();
+  QString text;
+  const bool seen = RunWithDialog<CDlgCheckVersion>(frame, 3010, [&text](CDlgCheckVersion* dlg) {
+    testsupport::WaitFor([dlg] { return !dlg->GetCheck().IsRunning(); });
+    text = dlg->GetMessageText();
+    dlg->EndDialog(IDOK);
+  });
+  ASSERT_TRUE(seen);
+  EXPECT_EQ(text, QString::fromUtf16(GetParam().pszText));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Answers, CheckForNewVersions,
+    ::testing::Values(tagVERSIONCASE{"Available", 200, "version=1.3\n", kNewVersionAvailableText},
+                      tagVERSIONCASE{"NotAvailable", 200, "version=1.2.3\n", kNoNewVersionText},
+                      tagVERSIONCASE{"Error", 500, "", kVersionCheckErrorText}),
+    [](const ::testing::TestParamInfo<tagVERSIONCASE>& info) { return info.param.pszName; });
 
 }  // namespace

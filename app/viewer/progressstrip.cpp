@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QHBoxLayout>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QThread>
@@ -11,16 +10,12 @@ CProgressStrip::CProgressStrip(QWidget* parent)
     : QWidget(parent),
       m_pBar(new QProgressBar(this)),
       m_pCancel(new QPushButton(tr("Cancel"), this)) {
-  auto* layout = new QHBoxLayout(this);
-  layout->setContentsMargins(0, 0, 0, 0);
-  layout->setSpacing(4);
+  // No layout: the main window places the bar and the button in its menu bar.
   m_pBar->setFixedSize(100, 20);
   m_pBar->setRange(0, 100);
   m_pBar->setTextVisible(false);
   m_pCancel->setFixedHeight(20);
   m_pCancel->setFocusPolicy(Qt::NoFocus);
-  layout->addWidget(m_pBar);
-  layout->addWidget(m_pCancel);
   connect(m_pCancel, &QPushButton::clicked, this, &CProgressStrip::OnCancel);
   hide();
 }
