@@ -1,0 +1,202 @@
+// Drives the real program on a virtual X display as a user would: it opens
+// an image, keys toggle tool views and close the program through its menu,
+// and a screenshot shows the picture on the screen.
+#include <QColor>
+#include <QDir>
+#include <QFileInfo>
+#include <QImage>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QThread>
+#include <csignal>
+#include <filesystem>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "testsupport/testsupport.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Xvfb on a display it picks itself; stopped with the object.
+class CVirtualDisplay {
+ public:
+  CVirtualDisplay() {
+    m_server.setProcessChannelMode(QProcess::SeparateChannels);
+    m_server.start(QStringLiteral("Xvfb"),
+                   {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
+                    QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
+                    QStringLiteral("tcp")});
+    if (!m_server.waitForStarted(10000)) return;
+    // The server writes its display number once it accepts clients.
+    QByteArray number;
+    for (int i = 0; i < 100 && !number.contains('\n'); ++i) {
+      m_server.waitForReadyRead(100);
+      number += m_server.readAllStandardOutput();
+    }
+    bool ok = false;
+    const int display = number.trimmed().toInt(&ok);
+    if (ok) m_strDisplay = QStringLiteral(":%1").arg(display);
+  }
+  ~CVirtualDisplay() {
+    if (m_server.state() == QProcess::NotRunning) return;
+    m_server.terminate();
+    if (!m_server.waitForFinished(5000)) {
+      m_server.kill();
+      m_server.waitForFinished(5000);
+    }
+  }
+  const QString& Display() const { return m_strDisplay; }
+
+ private:
+  QProcess m_server;
+  QString m_strDisplay;
+};
+
+class Smoke : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
+      GTEST_SKIP() << "Xvfb and xdotool are needed (tools/install-deps.sh installs them)";
+    m_display = std::make_unique<CVirtualDisplay>();
+    ASSERT_FALSE(m_display->Display().isEmpty()) << "Xvfb did not start";
+    m_root = testsupport::NewTempDir("user");
+    for (const char* sub : {"home", "config", "cache", "runtime"})
+      fs::create_directories(m_root / sub);
+    fs::permissions(m_root / "runtime", fs::perms::owner_all, fs::perm_options::replace);
+  }
+
+  void TearDown() override {
+    if (m_lorimo.state() != QProcess::NotRunning) {
+      m_lorimo.kill();
+      m_lorimo.waitForFinished(5000);
+    }
+    m_display.reset();
+  }
+
+  QProcessEnvironment Environment() const {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    auto path = [this](const char* sub) { return QString::fromStdString((m_root / sub).string()); };
+    env.insert(QStringLiteral("HOME"), path("home"));
+    env.insert(QStringLiteral("XDG_CONFIG_HOME"), path("config"));
+    env.insert(QStringLiteral("XDG_CACHE_HOME"), path("cache"));
+    env.insert(QStringLiteral("XDG_RUNTIME_DIR"), path("runtime"));
+    env.insert(QStringLiteral("DISPLAY"), m_display->Display());
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+    return env;
+  }
+
+  // Runs a helper program on the display: true when it succeeded, its
+  // output in *output.
+  bool Run(const QString& program, const QStringList& args, QString* output = nullptr,
+           int ms = 15000) {
+    QProcess process;
+    process.setProcessEnvironment(Environment());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.start(program, args);
+    if (!process.waitForFinished(ms) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0) {
+      process.kill();
+      process.waitForFinished(2000);
+      return false;
+    }
+    if (output) *output = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    return true;
+  }
+
+  QString WindowName(const QString& window) {
+    QString name;
+    Run(QStringLiteral("xdotool"), {QStringLiteral("getwindowname"), window}, &name);
+    return name;
+  }
+
+  bool Keys(const QString& window, const QStringList& keys) {
+    if (!Run(QStringLiteral("xdotool"),
+             {QStringLiteral("windowfocus"), QStringLiteral("--sync"), window}))
+      return false;
+    for (const QString& key : keys) {
+      if (!Run(QStringLiteral("xdotool"), {QStringLiteral("key"), key})) return false;
+      // Each key is handled before the next one comes.
+      QThread::msleep(300);
+    }
+    return true;
+  }
+
+  std::string StoreText() const {
+    const fs::path store = m_root / "config" / "ZOKA" / "Lorimo" / "registry.reg";
+    return fs::exists(store) ? testsupport::ReadFile(store) : std::string();
+  }
+
+  std::unique_ptr<CVirtualDisplay> m_display;
+  fs::path m_root;
+  QProcess m_lorimo;
+};
+
+// Pixels of the picture's colour, give or take what scaling and JPEG do.
+int CountNear(const QImage& image, QColor colour, int tolerance) {
+  int count = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) <= tolerance &&
+          std::abs(c.green() - colour.green()) <= tolerance &&
+          std::abs(c.blue() - colour.blue()) <= tolerance)
+        ++count;
+    }
+  return count;
+}
+
+TEST_F(Smoke, ShowsTheImageAnswersKeysAndClosesFromItsMenu) {
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM),
+                 {QString::fromStdString(testsupport::SourcePath("samples/sky.jpg").string())});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+
+  // The main window, titled after the image it shows.
+  QString window;
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] {
+        QString found;
+        Run(QStringLiteral("xdotool"),
+            {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+             QStringLiteral("^ZOKA Lorimo")},
+            &found, 3000);
+        window = found.section(QLatin1Char('\n'), 0, 0);
+        return !window.isEmpty();
+      },
+      std::chrono::seconds(20)))
+      << "no window";
+  ASSERT_TRUE(testsupport::WaitFor(
+      [&] { return WindowName(window) == QStringLiteral("ZOKA Lorimo - sky.jpg"); },
+      std::chrono::seconds(20)))
+      << WindowName(window).toStdString();
+
+  // The picture is on the screen: its sun and its hills.
+  const QString shot = QString::fromStdString((m_root / "shot.png").string());
+  const QString snapgrab =
+      QFileInfo(QStringLiteral(LORIMO_PROGRAM)).dir().filePath(QStringLiteral("snapgrab"));
+  ASSERT_TRUE(Run(snapgrab, {QStringLiteral("--output"), shot}));
+  const QImage screen(shot);
+  ASSERT_FALSE(screen.isNull());
+  EXPECT_GT(CountNear(screen, QColor(0xff, 0xd3, 0x4d), 40), 300) << "no sun";
+  EXPECT_GT(CountNear(screen, QColor(0x2f, 0x6a, 0x2a), 30), 1000) << "no hills";
+
+  // Ctrl+F5 shows the Exif view, Ctrl+F1 hides the navigation bar; then
+  // Alt+F opens the File menu, whose last entry is "Close".
+  ASSERT_TRUE(
+      Keys(window, {QStringLiteral("ctrl+F5"), QStringLiteral("ctrl+F1"), QStringLiteral("alt+f"),
+                    QStringLiteral("Up"), QStringLiteral("Return")}));
+  ASSERT_TRUE(m_lorimo.waitForFinished(20000)) << "the program did not close";
+  EXPECT_EQ(m_lorimo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(m_lorimo.exitCode(), 0);
+
+  const std::string store = StoreText();
+  EXPECT_NE(store.find("\" Exif\\tCtrl+F5\"=dword:00000000"), std::string::npos) << store;
+  EXPECT_NE(store.find("\" Navigation\\tCtrl+F1\"=dword:00000001"), std::string::npos) << store;
+}
+
+}  // namespace
