@@ -105,31 +105,6 @@ int TurboJpegOperation(int code) {
   }
 }
 
-int WriteAll(int fd, const std::string& bytes) {
-  const char* p = bytes.data();
-  size_t left = bytes.size();
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return 0;
-    }
-    p += n;
-    left -= size_t(n);
-  }
-  return 1;
-}
-
-void SyncFolder(const fs::path& file) {
-  const fs::path parent = file.parent_path();
-  const int fd = ::open(parent.empty() ? "." : parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
-}
-
-MyString ErrnoText(int err) { return CStrAW::a_toW(std::generic_category().message(err)); }
-
 bool IsSameFile(const MyString& a, const MyString& b) {
   if (a == b) return true;
   std::error_code ec;
@@ -281,35 +256,15 @@ int CLosslessJpeg::TransformBytes(const std::string& source, int code, bool trim
 }
 
 int CLosslessJpeg::ReplaceInPlace(const MyString& source, const std::string& bytes) {
-  // Through a symbolic link the file it points to is replaced; the link stays.
-  std::error_code ec;
-  fs::path real = CStrAW::ToPath(source);
-  if (fs::is_symlink(real, ec)) {
-    real = fs::canonical(real, ec);
-    if (ec) return Fail(u"Cannot follow the link " + source);
-  }
-  struct stat st {};
-  if (::stat(real.c_str(), &st) != 0) return Fail(ErrnoText(errno));
-
-  // The source stays complete until the new file is on disk; the rename
-  // then swaps them in one step.
-  const fs::path temp = real.string() + "JPGT";
-  const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
-  if (fd < 0) return Fail(ErrnoText(errno));
-  int ok = 1;
-  int err = 0;
-  // The rotated file may be written by its owner, as the source was made
-  // writable before it was replaced.
-  if (::fchmod(fd, (st.st_mode & 07777) | S_IWUSR) != 0) ok = 0, err = errno;
-  if (ok && !WriteAll(fd, bytes)) ok = 0, err = errno;
-  if (ok && ::fsync(fd) != 0) ok = 0, err = errno;
-  if (::close(fd) != 0 && ok) ok = 0, err = errno;
-  if (ok && m_stop.IsSet()) ok = 0, err = ECANCELED;
-  if (ok && ::rename(temp.c_str(), real.c_str()) != 0) ok = 0, err = errno;
-  if (!ok) {
-    ::unlink(temp.c_str());
-    return Fail(err == ECANCELED ? MyString(u"The program is closing") : ErrnoText(err));
-  }
-  SyncFolder(real);
-  return 1;
+  // The source stays complete until the new file is on disk; the rename then
+  // swaps them in one step. Through a symbolic link the file it points to is
+  // replaced and the link stays. The rotated file may be written by its
+  // owner, as the source was made writable before it was replaced.
+  tagATOMICWRITEOPTIONS options;
+  options.strTempSuffix = u"JPGT";
+  options.bReplaceReadOnly = true;
+  options.cancelled = [this] { return m_stop.IsSet(); };
+  MyString error;
+  if (WriteFileAtomicallyEx(source, bytes, options, &error)) return 1;
+  return Fail(error == u"Cancelled" ? MyString(u"The program is closing") : error);
 }

@@ -75,6 +75,11 @@ void SyncFolder(const std::string& target) {
 }  // namespace
 
 int WriteFileAtomically(const MyString& path, std::string_view bytes, MyString* error) {
+  return WriteFileAtomicallyEx(path, bytes, tagATOMICWRITEOPTIONS(), error);
+}
+
+int WriteFileAtomicallyEx(const MyString& path, std::string_view bytes,
+                          const tagATOMICWRITEOPTIONS& options, MyString* error) {
   if (path.IsEmpty()) {
     if (error) *error = u"No file name given";
     return 0;
@@ -89,13 +94,23 @@ int WriteFileAtomically(const MyString& path, std::string_view bytes, MyString* 
   }
   // A file the user made read-only stays as it is, although the folder
   // would let us replace it.
-  if (exists && ::access(target.c_str(), W_OK) != 0) {
+  const bool readOnly = exists && ::access(target.c_str(), W_OK) != 0;
+  if (readOnly && !options.bReplaceReadOnly) {
     SetError(error, u"Cannot write", target, errno);
     return 0;
   }
 
   std::string temp;
-  const int fd = CreateTemporary(target, &temp);
+  int fd;
+  if (options.strTempSuffix.empty()) {
+    fd = CreateTemporary(target, &temp);
+  } else {
+    // A temporary left by an earlier crash is ours to replace; O_EXCL with
+    // mode 0666 then lets the umask decide, as for a unique name.
+    temp = target + CStrAW::w_toA(MyString(options.strTempSuffix));
+    ::unlink(temp.c_str());
+    fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  }
   if (fd < 0) {
     SetError(error, u"Cannot create a temporary file beside", target, errno);
     return 0;
@@ -107,15 +122,23 @@ int WriteFileAtomically(const MyString& path, std::string_view bytes, MyString* 
     // Keep who may read the file; the owner only where we are allowed to.
     if (existing.st_uid != ::geteuid() || existing.st_gid != ::getegid())
       (void)::fchown(fd, existing.st_uid, existing.st_gid);
-    if (::fchmod(fd, existing.st_mode & 07777) != 0) ok = 0, err = errno;
+    mode_t mode = existing.st_mode & 07777;
+    if (readOnly) mode |= S_IWUSR;
+    if (::fchmod(fd, mode) != 0) ok = 0, err = errno;
   }
   if (ok && !WriteAll(fd, bytes)) ok = 0, err = errno;
   if (ok && ::fsync(fd) != 0) ok = 0, err = errno;
   if (::close(fd) != 0 && ok) ok = 0, err = errno;
+  const bool cancelled = ok && options.cancelled && options.cancelled();
+  if (cancelled) ok = 0;
   if (ok && ::rename(temp.c_str(), target.c_str()) != 0) ok = 0, err = errno;
   if (!ok) {
     ::unlink(temp.c_str());
-    SetError(error, u"Cannot write", target, err);
+    if (cancelled) {
+      if (error) *error = u"Cancelled";
+    } else {
+      SetError(error, u"Cannot write", target, err);
+    }
     return 0;
   }
   SyncFolder(target);

@@ -4,6 +4,7 @@
 // settings must survive a full disk, a crash or a killed process mid-save.
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,24 @@
 // with the previous file intact, no temporary file left behind, and the
 // reason in *error when given.
 int WriteFileAtomically(const MyString& path, std::string_view bytes, MyString* error = nullptr);
+
+// How WriteFileAtomicallyEx departs from the plain write.
+struct tagATOMICWRITEOPTIONS {
+  // A fixed temporary name: the target's path with this appended (a file of
+  // that name is replaced). Empty: a unique hidden name beside the target.
+  std::u16string strTempSuffix;
+  // Replace a target this user may not write (its owner gets write
+  // permission on the new file) instead of refusing it.
+  bool bReplaceReadOnly = false;
+  // Asked once the new file is on disk, just before it replaces the target;
+  // true drops the new file and keeps the target as it was.
+  std::function<bool()> cancelled;
+};
+
+// WriteFileAtomically with the options above. On cancellation the result is
+// 0 and *error says "Cancelled".
+int WriteFileAtomicallyEx(const MyString& path, std::string_view bytes,
+                          const tagATOMICWRITEOPTIONS& options, MyString* error = nullptr);
 
 // Reads the whole file into *bytes. 0 when it cannot be opened or read,
 // when it is not a regular file (a pipe or device is never waited on), or when it is larger than
