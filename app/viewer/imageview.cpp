@@ -1,41 +1,292 @@
 #include "viewer/imageview.h"
 
+#include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMessageBox>
 #include <QPainter>
+#include <QRubberBand>
+#include <QScreen>
+#include <QScrollBar>
+#include <QSignalBlocker>
 
-#include "pixwork/sortdir.h"
+#include "pixwork/options.h"
+#include "pixwork/sortsettings.h"
+#include "shell/commandids.h"
+#include "shell/programhooks.h"
+#include "shell/settings.h"
+#include "viewer/framewindow.h"
+#include "viewer/paintweller.h"
 #include "viewer/saveas.h"
+#include "viewer/viewertitle.h"
+
+namespace {
+
+// The navigator views are told after a zoom and after a hand scroll.
+constexpr int kNavigatorZoomed = 1027;
+constexpr int kNavigatorScrolled = 3;
+
+// The viewer whose StopAutoplay the program's hook calls.
+CImageView* gAutoplayHookOwner = nullptr;
+
+// A magnifying glass with a plus or a minus: the dynamic zoom's cursor.
+QCursor ZoomCursor(bool bIn) {
+  QPixmap pixmap(32, 32);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.setPen(QPen(Qt::white, 4));
+  painter.drawEllipse(QPointF(12, 12), 8, 8);
+  painter.drawLine(QPointF(18, 18), QPointF(28, 28));
+  painter.setPen(QPen(Qt::black, 2));
+  painter.drawEllipse(QPointF(12, 12), 8, 8);
+  painter.drawLine(QPointF(18, 18), QPointF(28, 28));
+  painter.drawLine(QPointF(8, 12), QPointF(16, 12));
+  if (bIn) painter.drawLine(QPointF(12, 8), QPointF(12, 16));
+  return QCursor(pixmap, 12, 12);
+}
+
+POINT ToPoint(const QPoint& pt) { return POINT{pt.x(), pt.y()}; }
+
+}  // namespace
 
 CImageView::CImageView(QWidget* parent)
-    : QWidget(parent), m_pDocument(std::make_unique<CImageDocument>()) {
-  setAutoFillBackground(true);
-  QPalette pal = palette();
-  pal.setColor(QPalette::Window, Qt::white);
-  setPalette(pal);
+    : QWidget(parent),
+      m_pSettings(&GetLorimoSettings()),
+      m_pDocument(std::make_unique<CImageDocument>()),
+      m_geometry(m_pDocument->GetData()),
+      m_pStepper(std::make_unique<CImageStepper>()),
+      m_slideshow(this),
+      m_pHBar(new QScrollBar(Qt::Horizontal, this)),
+      m_pVBar(new QScrollBar(Qt::Vertical, this)),
+      m_pRubberBand(new QRubberBand(QRubberBand::Rectangle, this)) {
+  setObjectName(QStringLiteral("Image"));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setFocusPolicy(Qt::StrongFocus);
+  m_pHBar->hide();
+  m_pVBar->hide();
+  m_pHBar->setFocusPolicy(Qt::NoFocus);
+  m_pVBar->setFocusPolicy(Qt::NoFocus);
+
   m_hWnd = CreateMessageReceiver(this, [this](HWND, UINT msg, WPARAM wParam, LPARAM lParam) {
     return OnMessage(msg, wParam, lParam);
   });
   m_pDocument->SetWindow(m_hWnd);
-  m_pDocument->SetChangedHandler([this] { update(); });
+  m_pDocument->SetChangedHandler([this] { OnDocumentChanged(); });
+  m_pDocument->SetAutoplayQuery([this] { return m_slideshow.IsRunning(); });
+
+  m_pStepper->SetTarget(m_hWnd);
+  m_pStepper->askToSave = [this] { return AskToSave(); };
+  m_pStepper->handOver = [this](bool bForward) {
+    return favoritesHandOver && favoritesHandOver(bForward);
+  };
+  m_pStepper->onLoaded = [this](const tagLOADEDIMAGE& loaded) { OnLoaded(loaded); };
+
+  // The toolbox's stored states; Best Fit starts on.
+  m_geometry.SetLocked(gBO[BO_SEL_ZS].bFlag != 0);
+  m_geometry.SetLockStore(&gBO[BO_SEL_ZS].bFlag);
+  if (gBO[BO_ON_TOP].bFlag && parent) SetFrameOnTop(window(), true);
+
+  for (QScrollBar* bar : {m_pHBar, m_pVBar}) {
+    const SCROLLBARID id = bar == m_pHBar ? SBI_HORZ : SBI_VERT;
+    connect(bar, &QScrollBar::valueChanged, this, [this, id](int value) {
+      if (m_geometry.Scroll(id, SA_THUMB, value) == GR_CHANGED) update();
+    });
+  }
+
+  m_slideshow.step = [this](STEPCOMMAND command) { return Step(command); };
+  m_slideshow.slideDelay = [this] { return SlideDelay(); };
+  m_slideshow.slidePosition = [this] {
+    const CListPosition& position = m_pStepper->Position();
+    return std::pair<int, int>(position.GetCurrent(), position.GetLast() + 1);
+  };
+  connect(&m_slideshow, &CSlideshow::RunningChanged, this, &CImageView::AutoplayChanged);
+
+  showMessage = [this](const MyString& text, const MyString& caption) {
+    QMessageBox::warning(IsFullScreen() ? this : FrameWindow(), caption.ToQString(),
+                         text.ToQString());
+  };
+  gAutoplayHookOwner = this;
+  GetProgramHooks().stopAutoplay = [this] { StopAutoplay(); };
 }
 
 CImageView::~CImageView() {
+  m_slideshow.Stop();
+  if (gAutoplayHookOwner == this) {
+    GetProgramHooks().stopAutoplay = nullptr;
+    gAutoplayHookOwner = nullptr;
+  }
+  // The worker loads into the document: a decode in progress gives up, and
+  // the worker is gone before the document.
+  m_pDocument->GetMonitor().CancelAndWait();
+  m_pStepper.reset();
   // The handler and the document use this object's members.
   DestroyMessageReceiver(m_hWnd);
   m_pDocument->SetChangedHandler(nullptr);
+  m_pDocument->SetAutoplayQuery(nullptr);
   m_pDocument->SetWindow(nullptr);
 }
 
-int CImageView::OpenFile(const MyString& path) { return m_pDocument->Open(path); }
+void CImageView::SetSettings(CLorimoSettings* settings) {
+  m_pSettings = settings ? settings : &GetLorimoSettings();
+}
+
+// --- Opening and stepping ---
+
+tagSTEPOPTIONS CImageView::StepOptions() const {
+  tagSTEPOPTIONS options;
+  options.bRollOver = gVO[VO_ROLL_OVER].bFlag != 0;
+  options.bSkipOnFastView = gVSO[VSO_SKIP_ON_FAST_VIEW].bFlag != 0;
+  options.bAutoplay = m_slideshow.IsRunning();
+  options.bReport = gVO[VO_DIALOG_ERRORS].bFlag;
+  if (gVSO[VSO_SAMPLE_VLI].bFlag) {
+    const QSize client = FullSize();
+    options.szSizeHint = SIZE{client.width(), client.height()};
+  }
+  return options;
+}
+
+void CImageView::SyncOptions() {
+  tagGEOMETRYOPTIONS options;
+  options.bAdaptToImage = gVO[VO_AI].bFlag != 0;
+  options.bEnlargeAI = gVO[VO_ENLARGE_AI].bFlag != 0;
+  options.bShrinkAI = gVO[VO_SHRINK_AI].bFlag != 0;
+  options.bEnlargeAW = gVO[VO_ENLARGE_AW].bFlag != 0;
+  options.bShrinkAW = gVO[VO_SHRINK_AW].bFlag != 0;
+  options.bEnlargeFS = gVO[VO_ENLARGE_FS].bFlag != 0;
+  options.bShrinkFS = gVO[VO_SHRINK_FS].bFlag != 0;
+  options.bCenterToScreen = gVO[VO_CENTER_TO_SCREEN].bFlag != 0;
+  options.bApplyFS = gVO[VO_APPLY_FS].bFlag != 0;
+  options.bRestoreFS = gVO[VO_RESTORE_FS].bFlag != 0;
+  m_geometry.SetOptions(options);
+  m_geometry.SetWindowMetrics(MeasureWindow());
+}
+
+bool CImageView::AskToSave() {
+  if (!m_pDocument->IsModified() || !askToSaveModified) return true;
+  if (!askToSaveModified()) return false;
+  // Answered for this image: presses while the next one loads do not ask again.
+  m_pDocument->SetModified(false);
+  return true;
+}
+
+int CImageView::OpenFile(const MyString& path) {
+  SyncOptions();
+  return m_pStepper->OpenFile(path, StepOptions());
+}
 
 int CImageView::ShowFolder(const MyString& folder) {
-  SortDir list;
-  list.InitializeSortDir(folder);
-  list.CreateSortedImageList();
-  for (int i = 0; i < list.GetLengthFileList(); ++i) {
-    const MyString path = list.GetString(i);
-    if (!path.IsEmpty()) return OpenFile(path);
+  SyncOptions();
+  const int result = m_pStepper->OpenFolder(folder, StepOptions());
+  if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
+  return result;
+}
+
+int CImageView::OpenPortfolio(const MyString& path) {
+  SyncOptions();
+  const int result = m_pStepper->OpenPortfolio(path, StepOptions());
+  if (result < 0) return 0;
+  m_pSettings->recent.RememberPortfolio(path);
+  if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
+  UpdateTitle();
+  return result;
+}
+
+int CImageView::ShowIndex(int index) {
+  SyncOptions();
+  return m_pStepper->ShowIndex(index, StepOptions());
+}
+
+int CImageView::Step(STEPCOMMAND command) {
+  SyncOptions();
+  const int result = m_pStepper->Step(command, StepOptions());
+  // Next at the end without roll-over ends a slideshow.
+  if (result == SR_AT_END) m_slideshow.Stop();
+  return result;
+}
+
+void CImageView::OnLoaded(const tagLOADEDIMAGE& loaded) {
+  if (loaded.bSkipped) {
+    // An entry that cannot be shown fails a slideshow step.
+    m_slideshow.OnImageShown(false);
+    return;
   }
-  return 0;
+  SyncOptions();
+  // The load stopped any animation, and the lock it forced goes with it.
+  m_geometry.SetLockForced(false);
+  m_geometry.PrepareForLoad();
+  m_bTakingLoad = true;
+  m_pDocument->TakeLoaded(loaded);
+  m_bTakingLoad = false;
+  if (loaded.bLoaded) {
+    m_pSettings->strLastLoadedImage = loaded.strPath;
+    m_pSettings->recent.AddRecentFile(loaded.strPath);
+  } else {
+    emit LoadFailed(loaded.strPath.ToQString(), loaded.strError.ToQString());
+  }
+
+  // The new image is fitted to the whole widget; the bars come after.
+  tagIMAGEDATA& data = m_pDocument->GetData();
+  const QSize full = FullSize();
+  data.nClientWidth = full.width();
+  data.nClientHeight = full.height();
+  const tagFRAMEREQUEST request = m_geometry.ShowNewImage(loaded.bLoaded);
+  // An animated image plays with zoom and scroll locked.
+  if (loaded.bLoaded && m_pDocument->GetAnimation().IsRunning()) m_geometry.SetLockForced(true);
+  PlaceFrame(request);
+  UpdateLayout();
+  UpdateTitle();
+  update();
+  emit CurrentImageChanged(loaded.strPath.ToQString(), loaded.nIndex);
+  if (loaded.bLoaded && parentWidget() && !isVisibleTo(parentWidget()) && !IsFullScreen())
+    PostMessage(m_hWnd, WM_LORIMO_SHOW_VIEWER, 0, 0);
+
+  m_slideshow.OnImageShown(loaded.bLoaded);
+}
+
+void CImageView::ShowEmpty() {
+  m_geometry.SetLockForced(false);
+  m_geometry.PrepareForLoad();
+  m_bTakingLoad = true;
+  m_pDocument->Clear();
+  m_bTakingLoad = false;
+  m_geometry.ShowNewImage(false);
+  UpdateLayout();
+  UpdateTitle();
+  update();
+}
+
+void CImageView::OnDocumentChanged() {
+  if (m_bTakingLoad) return;
+  const tagIMAGEDATA& data = m_pDocument->GetData();
+  const bool bNewImage = int(data.image.columns()) != data.nImageWidth ||
+                         int(data.image.rows()) != data.nImageHeight ||
+                         m_pDocument->HasImage() != m_geometry.HasImage();
+  // A replaced or edited image of another size is shown as a new one; an
+  // animation frame is only drawn.
+  if (bNewImage) {
+    SyncOptions();
+    PlaceFrame(m_geometry.ShowNewImage(m_pDocument->HasImage()));
+    UpdateLayout();
+    UpdateTitle();
+  }
+  update();
+}
+
+int CImageView::Rescan(bool bSortChanged) {
+  SyncOptions();
+  const int result = m_pStepper->Rescan(StepOptions());
+  if (result < 0) {
+    if (!bSortChanged) showMessage(u"Please Open Image First.", u"Lorimo: Rescan Image Function");
+    return result;
+  }
+  if (result == 0) {
+    ShowEmpty();
+    showMessage(u"No Lorimo files found in this directory.", u"Lorimo message:");
+    return result;
+  }
+  m_slideshow.UpdatePanel();
+  return result;
 }
 
 int CImageView::SaveAs() {
@@ -43,13 +294,71 @@ int CImageView::SaveAs() {
   return CSaveAsCommand(*m_pDocument, dialogs).Run();
 }
 
+// --- Commands ---
+
 int CImageView::OnCommand(int id) {
   switch (id) {
-    case 2:  // Save As
+    case IDM_SAVE_AS:
+      // Its dialogs need the main window.
+      TerminateFullScreen();
       SaveAs();
       return 1;
-    case 193:  // Actual Size
+    case IDM_NEXT_IMAGE:
+      Step(SC_NEXT);
+      return 1;
+    case IDM_PREVIOUS_IMAGE:
+      Step(SC_PREVIOUS);
+      return 1;
+    case IDM_FIRST_IMAGE:
+      Step(SC_FIRST);
+      return 1;
+    case IDM_LAST_IMAGE:
+      Step(SC_LAST);
+      return 1;
+    case IDM_ZOOM_IN: {
+      const QPoint cursor = mapFromGlobal(QCursor::pos());
+      const POINT pt = ToPoint(cursor);
+      const bool bInside = underMouse() && rect().contains(cursor);
+      AfterZoom(m_geometry.ZoomIn(bInside ? &pt : nullptr), ZT_ZOOM_IN);
+      return 1;
+    }
+    case IDM_ZOOM_OUT:
+      AfterZoom(m_geometry.ZoomOut(), ZT_ZOOM_OUT);
+      return 1;
+    case IDM_ACTUAL_SIZE:
       SetActualSize(true);
+      return 1;
+    case IDM_BEST_FIT:
+      SetActualSize(false);
+      return 1;
+    case IDM_LOCK_ZOOM_SCROLL:
+      if (m_geometry.ToggleLock() == GR_CHANGED) UpdateLayout();
+      return 1;
+    case IDM_AUTOPLAY:
+      ToggleAutoplay();
+      return 1;
+    case IDM_MAXIMIZE_VIEW:
+      ToggleMaximizeView();
+      return 1;
+    case IDM_FULL_SCREEN:
+      if (IsFullScreen())
+        LeaveFullScreen();
+      else
+        EnterFullScreen();
+      return 1;
+    case IDM_ALWAYS_ON_TOP:
+      ToggleOnTop();
+      return 1;
+    case IDM_SORT_NAME:
+    case IDM_SORT_EXTENSION:
+    case IDM_SORT_SIZE:
+    case IDM_SORT_DATE:
+    case IDM_SORT_ASCENDING:
+    case IDM_SORT_DESCENDING:
+      Rescan(true);
+      return 1;
+    case IDM_RESCAN:
+      Rescan(false);
       return 1;
     default:
       return 0;
@@ -57,59 +366,498 @@ int CImageView::OnCommand(int id) {
 }
 
 bool CImageView::IsCommandEnabled(int id) const {
+  const bool bImage = m_geometry.HasImage();
+  const bool bListed = m_pStepper->Position().HasImage();
   switch (id) {
-    case 2:
-    case 193:
-      return !Image().isNull();
+    case IDM_SAVE_AS:
+    case IDM_ZOOM_IN:
+    case IDM_ZOOM_OUT:
+    case IDM_ACTUAL_SIZE:
+    case IDM_BEST_FIT:
+    case IDM_LOCK_ZOOM_SCROLL:
+      return bImage;
+    case IDM_FULL_SCREEN:
+      return bImage || IsFullScreen();
+    case IDM_AUTOPLAY:
+      return m_slideshow.IsRunning() || (bImage && m_pStepper->Position().GetLast() > 0);
+    case IDM_NEXT_IMAGE:
+    case IDM_PREVIOUS_IMAGE:
+      return bListed || bool(favoritesHandOver);
+    case IDM_FIRST_IMAGE:
+    case IDM_LAST_IMAGE:
+      return bListed;
+    case IDM_MAXIMIZE_VIEW:
+      return !IsFullScreen();
     default:
       return true;
   }
 }
 
-bool CImageView::IsCommandChecked(int id) const { return id == 193 && m_bActualSize; }
-
-void CImageView::SetImage(const QImage& image) {
-  if (image.isNull()) {
-    m_pDocument->Clear();
-    return;
+bool CImageView::IsCommandChecked(int id) const {
+  const bool bByName = gdwSortingMode < 1 || gdwSortingMode > 3;
+  switch (id) {
+    case IDM_LOCK_ZOOM_SCROLL:
+      return m_geometry.IsLocked();
+    case IDM_ALWAYS_ON_TOP:
+      return gBO[BO_ON_TOP].bFlag != 0;
+    case IDM_ACTUAL_SIZE:
+      return m_geometry.IsActualSize();
+    case IDM_BEST_FIT:
+      return m_geometry.IsBestFit();
+    case IDM_AUTOPLAY:
+      return m_slideshow.IsRunning();
+    case IDM_FULL_SCREEN:
+      return IsFullScreen();
+    case IDM_MAXIMIZE_VIEW:
+      return m_bMaximizeView;
+    case IDM_SORT_NAME:
+      return bByName;
+    case IDM_SORT_EXTENSION:
+      return gdwSortingMode == 1;
+    case IDM_SORT_SIZE:
+      return gdwSortingMode == 2;
+    case IDM_SORT_DATE:
+      return gdwSortingMode == 3;
+    case IDM_SORT_ASCENDING:
+      return bSortAscending != 0;
+    case IDM_SORT_DESCENDING:
+      return bSortAscending == 0;
+    default:
+      return false;
   }
-  const QImage argb = image.convertToFormat(QImage::Format_ARGB32);
-  Magick::Image replacement(size_t(argb.width()), size_t(argb.height()), "BGRA", Magick::CharPixel,
-                            argb.constBits());
-  m_pDocument->ReplaceImage(replacement);
-}
-
-LRESULT CImageView::OnMessage(UINT msg, WPARAM wParam, LPARAM) {
-  if (msg == WM_LORIMO_SHOW_FOLDER && wParam)
-    return ShowFolder(MyString(reinterpret_cast<const char16_t*>(wParam)));
-  return 0;
-}
-
-QRect CImageView::ImageRect() const {
-  const QImage& image = Image();
-  if (image.isNull()) return QRect();
-  QSize size = image.size();
-  // Large images shrink to the window unless shown at actual size; small
-  // ones keep their size.
-  if (!m_bActualSize && (size.width() > width() || size.height() > height()))
-    size.scale(this->size(), Qt::KeepAspectRatio);
-  return QRect((width() - size.width()) / 2, (height() - size.height()) / 2, size.width(),
-               size.height());
 }
 
 void CImageView::SetActualSize(bool actualSize) {
-  m_bActualSize = actualSize;
+  SyncOptions();
+  AfterZoom(actualSize ? m_geometry.ActualSize() : m_geometry.BestFit(), ZT_ZOOM_IN);
+}
+
+// --- The input mapping's actions ---
+
+void CImageView::ScrollUp() {
+  if (m_geometry.Scroll(SBI_VERT, SA_LINE_UP) == GR_CHANGED) SyncBars();
+}
+
+void CImageView::ScrollDown() {
+  if (m_geometry.Scroll(SBI_VERT, SA_LINE_DOWN) == GR_CHANGED) SyncBars();
+}
+
+void CImageView::ScrollLeft() {
+  if (m_geometry.Scroll(SBI_HORZ, SA_LINE_UP) == GR_CHANGED) SyncBars();
+}
+
+void CImageView::ScrollRight() {
+  if (m_geometry.Scroll(SBI_HORZ, SA_LINE_DOWN) == GR_CHANGED) SyncBars();
+}
+
+void CImageView::ZoomInOnPixel(const QPoint& pt) {
+  AfterZoom(m_geometry.ZoomInOnPixel(ToPoint(pt)), ZT_ZOOM_IN_PIXEL);
+}
+
+void CImageView::ZoomOutOnPixel(const QPoint& pt) {
+  AfterZoom(m_geometry.ZoomOutOnPixel(ToPoint(pt)), ZT_ZOOM_OUT_PIXEL);
+}
+
+void CImageView::ZoomInRegionStart(const QPoint& pt) {
+  const int result = m_geometry.RegionZoomStart(ToPoint(pt));
+  if (result == GR_NEEDS_IMAGE) return Warn(ZT_HAND);
+  if (result != GR_CHANGED) return;
+  m_ptPress = pt;
+  m_pRubberBand->setGeometry(QRect(pt, QSize(1, 1)));
+  m_pRubberBand->show();
+  UpdateCursor();
+}
+
+void CImageView::ZoomInRegionStop(const QPoint& pt) {
+  if (m_geometry.DragTool() != DT_REGION_ZOOM) return;
+  m_pRubberBand->hide();
+  AfterZoom(m_geometry.RegionZoomStop(ToPoint(pt)), ZT_HAND);
+  UpdateCursor();
+}
+
+void CImageView::HandStart(const QPoint& pt) {
+  const int result = m_geometry.HandStart(ToPoint(pt));
+  if (result == GR_NEEDS_IMAGE) return Warn(ZT_HAND);
+  UpdateCursor();
+}
+
+void CImageView::HandRelease() {
+  m_geometry.HandStop();
+  UpdateCursor();
+}
+
+void CImageView::DynamicZoomStart(const QPoint& pt) {
+  const int result = m_geometry.DynamicZoomStart(ToPoint(pt));
+  if (result == GR_NEEDS_IMAGE) return Warn(ZT_HAND);
+  UpdateCursor();
+}
+
+void CImageView::DynamicZoomStop() {
+  m_geometry.DynamicZoomStop();
+  UpdateCursor();
+}
+
+void CImageView::TerminateFullScreen() { LeaveFullScreen(); }
+
+int CImageView::RunViewerOperation(VIEWEROPERATION operation, const POINT& pt) {
+  const QPoint point(pt.x, pt.y);
+  switch (operation) {
+    case VOP_SCROLL_UP:
+      ScrollUp();
+      return 1;
+    case VOP_SCROLL_DOWN:
+      ScrollDown();
+      return 1;
+    case VOP_SCROLL_LEFT:
+      ScrollLeft();
+      return 1;
+    case VOP_SCROLL_RIGHT:
+      ScrollRight();
+      return 1;
+    case VOP_ZOOM_IN_PIXEL:
+      ZoomInOnPixel(point);
+      return 1;
+    case VOP_ZOOM_OUT_PIXEL:
+      ZoomOutOnPixel(point);
+      return 1;
+    case VOP_ZOOM_REGION_START:
+      ZoomInRegionStart(point);
+      return 1;
+    case VOP_ZOOM_REGION_STOP:
+      ZoomInRegionStop(point);
+      return 1;
+    case VOP_HAND_START:
+      HandStart(point);
+      return 1;
+    case VOP_HAND_RELEASE:
+      HandRelease();
+      return 1;
+    case VOP_DYNAMIC_ZOOM_START:
+      DynamicZoomStart(point);
+      return 1;
+    case VOP_DYNAMIC_ZOOM_STOP:
+      DynamicZoomStop();
+      return 1;
+    case VOP_EDIT_REGION_START:
+    case VOP_EDIT_REGION_STOP:
+    case VOP_MEASURE_START:
+    case VOP_MEASURE_STOP:
+    case VOP_SET_ANCHOR:
+      break;
+  }
+  return 0;
+}
+
+void CImageView::mouseMoveEvent(QMouseEvent* event) {
+  const QPoint pt = event->position().toPoint();
+  switch (m_geometry.DragTool()) {
+    case DT_REGION_ZOOM:
+      m_pRubberBand->setGeometry(QRect(m_ptPress, pt).normalized());
+      break;
+    case DT_HAND:
+      if (m_geometry.HandMove(ToPoint(pt)) == GR_CHANGED) {
+        SyncBars();
+        emit NavigatorNotify(kNavigatorScrolled);
+      }
+      break;
+    case DT_DYNAMIC_ZOOM:
+      if (m_geometry.DynamicZoomMove(ToPoint(pt)) == GR_CHANGED) {
+        UpdateLayout();
+        update();
+        UpdateCursor();
+        emit NavigatorNotify(kNavigatorZoomed);
+      }
+      break;
+    case DT_NONE:
+      QWidget::mouseMoveEvent(event);
+      break;
+  }
+}
+
+void CImageView::mouseReleaseEvent(QMouseEvent* event) {
+  // A drag tool that nobody ended ends with its button.
+  if (event->buttons() == Qt::NoButton) {
+    switch (m_geometry.DragTool()) {
+      case DT_REGION_ZOOM:
+        ZoomInRegionStop(event->position().toPoint());
+        return;
+      case DT_HAND:
+        HandRelease();
+        return;
+      case DT_DYNAMIC_ZOOM:
+        DynamicZoomStop();
+        return;
+      case DT_NONE:
+        break;
+    }
+  }
+  QWidget::mouseReleaseEvent(event);
+}
+
+void CImageView::keyPressEvent(QKeyEvent* event) {
+  if (IsFullScreen() && event->key() == Qt::Key_Escape) {
+    LeaveFullScreen();
+    return;
+  }
+  QWidget::keyPressEvent(event);
+}
+
+void CImageView::closeEvent(QCloseEvent* event) {
+  // Closing the full-screen window only leaves full screen.
+  if (IsFullScreen()) {
+    event->ignore();
+    LeaveFullScreen();
+    return;
+  }
+  QWidget::closeEvent(event);
+}
+
+void CImageView::changeEvent(QEvent* event) {
+  if (event->type() == QEvent::WindowStateChange && isWindow() && isMinimized()) m_slideshow.Stop();
+  QWidget::changeEvent(event);
+}
+
+// --- Geometry results and drawing ---
+
+void CImageView::Warn(ZOOMTOOL tool) {
+  const tagVIEWWARNING warning = CViewGeometry::ImageNeededWarning(tool);
+  if (showMessage) showMessage(warning.pszText, warning.pszCaption);
+}
+
+void CImageView::AfterZoom(int result, ZOOMTOOL tool) {
+  if (result == GR_NEEDS_IMAGE) return Warn(tool);
+  if (result != GR_CHANGED) return;
+  UpdateLayout();
+  update();
+  emit NavigatorNotify(kNavigatorZoomed);
+}
+
+QSize CImageView::FullSize() const {
+  // Going full screen, the window takes the screen's size a little later.
+  if (IsFullScreen() && screen()) return screen()->geometry().size();
+  return size();
+}
+
+void CImageView::UpdateLayout() {
+  if (m_bLayingOut) return;
+  m_bLayingOut = true;
+  const QSize full = FullSize();
+  const tagIMAGEDATA& data = m_pDocument->GetData();
+  m_geometry.OnResize(SIZE{full.width(), full.height()});
+  bool bHorz = false, bVert = false;
+  const int barWidth = m_pVBar->sizeHint().width();
+  const int barHeight = m_pHBar->sizeHint().height();
+  if (!IsFullScreen() && m_geometry.HasImage()) {
+    // The zoomed size no longer changes here: Best Fit has fitted the image
+    // into the whole area, and any other factor stays as it is.
+    const int width = ZoomedLength(data.nImageWidth, data.fZoom);
+    const int height = ZoomedLength(data.nImageHeight, data.fZoom);
+    bHorz = width > full.width();
+    bVert = height > full.height();
+    if (bVert && !bHorz) bHorz = width > full.width() - barWidth;
+    if (bHorz && !bVert) bVert = height > full.height() - barHeight;
+  }
+  const SIZE client{std::max(0, full.width() - (bVert ? barWidth : 0)),
+                    std::max(0, full.height() - (bHorz ? barHeight : 0))};
+  if (bHorz || bVert) m_geometry.OnResize(client);
+  m_pHBar->setGeometry(0, client.cy, client.cx, barHeight);
+  m_pVBar->setGeometry(client.cx, 0, barWidth, client.cy);
+  m_pHBar->setVisible(bHorz);
+  m_pVBar->setVisible(bVert);
+  SyncBars();
+  m_bLayingOut = false;
+}
+
+void CImageView::SyncBars() {
+  for (QScrollBar* bar : {m_pHBar, m_pVBar}) {
+    const tagSCROLLBARINFO info = m_geometry.ScrollBar(bar == m_pHBar ? SBI_HORZ : SBI_VERT);
+    const QSignalBlocker blocker(bar);
+    bar->setRange(0, info.nMaxPos);
+    bar->setPageStep(std::max(1, info.nPage));
+    bar->setSingleStep(std::max(1, info.nLine));
+    bar->setValue(info.nPos);
+  }
   update();
 }
 
-void CImageView::paintEvent(QPaintEvent*) {
+QSize CImageView::ClientSize() const {
+  const tagIMAGEDATA& data = m_pDocument->GetData();
+  return QSize(data.nClientWidth, data.nClientHeight);
+}
+
+const QImage& CImageView::Image() const {
+  static const QImage none;
+  return m_pDocument->HasImage() ? m_pDocument->GetDisplayImage() : none;
+}
+
+QRect CImageView::ImageRect() const {
+  if (Image().isNull()) return QRect();
+  return CPaintweller::ImageRect(m_pDocument->GetData());
+}
+
+void CImageView::resizeEvent(QResizeEvent* event) {
+  // An animation that ran out no longer holds the lock.
+  if (!m_pDocument->GetAnimation().IsRunning()) m_geometry.SetLockForced(false);
+  SyncOptions();
+  UpdateLayout();
+  m_slideshow.UpdatePanel();
+  QWidget::resizeEvent(event);
+}
+
+void CImageView::paintEvent(QPaintEvent* event) {
   QPainter painter(this);
-  const QImage& image = Image();
-  if (image.isNull()) {
-    painter.setPen(QColor(119, 146, 170));
-    painter.drawText(rect(), Qt::AlignCenter, tr("No image loaded."));
-    return;
+  const tagIMAGEDATA& data = m_pDocument->GetData();
+  const QImage& dib = m_pDocument->GetDisplayImage();
+  const QRect client(QPoint(0, 0), ClientSize());
+  if (!dib.isNull() && data.image.isValid()) {
+    tagPAINTDATA paint;
+    paint.pDC = &painter;
+    paint.rcPaint = event->rect();
+    paint.pDib = &dib;
+    CPaintweller::DisplayDib2(paint, data, gVSO[VSO_LINEAR_SCALE].bFlag ? PM_SMOOTH : PM_NEAREST);
+  } else {
+    CPaintweller::PaintRect(&painter, client, kViewerBackground);
+    painter.setPen(kEmptyViewerTextColor);
+    painter.setFont(QApplication::font());
+    const CListPosition& position = m_pStepper->Position();
+    if (IsFullScreen()) {
+      painter.drawText(client, Qt::AlignCenter | Qt::TextSingleLine, tr("No image loaded."));
+    } else if (position.GetLast() < 0 && !position.GetList().GetDirectory().IsEmpty()) {
+      painter.drawText(client.adjusted(16, 16, -16, -16), Qt::AlignCenter | Qt::TextWordWrap,
+                       tr("There are no images Lorimo can read in this directory ..."));
+    }
   }
-  painter.setRenderHint(QPainter::SmoothPixmapTransform);
-  painter.drawImage(ImageRect(), image);
+  // The corner between the two bars.
+  if (m_pHBar->isVisible() && m_pVBar->isVisible())
+    painter.fillRect(QRect(m_pVBar->x(), m_pHBar->y(), m_pVBar->width(), m_pHBar->height()),
+                     palette().window());
+}
+
+void CImageView::UpdateTitle() {
+  const MyString title = BuildViewerTitle(m_geometry.HasImage(), gVO[VO_SHOW_RGB].bFlag != 0,
+                                          m_pDocument->GetName(), m_pStepper->GetPortfolioPath());
+  const QString text = title.ToQString();
+  if (IsFullScreen()) setWindowTitle(text);
+  if (text == m_strTitle) return;
+  m_strTitle = text;
+  emit TitleChanged(text);
+}
+
+void CImageView::UpdateCursor() {
+  switch (m_geometry.DragTool()) {
+    case DT_HAND:
+      setCursor(Qt::ClosedHandCursor);
+      return;
+    case DT_REGION_ZOOM:
+      setCursor(Qt::CrossCursor);
+      return;
+    case DT_DYNAMIC_ZOOM:
+      setCursor(ZoomCursor(m_geometry.DynamicZoomDirection() >= 0));
+      return;
+    case DT_NONE:
+      break;
+  }
+  if (IsFullScreen() && gVO[VO_SHOW_CRS_FS].bFlag)
+    setCursor(Qt::BlankCursor);
+  else
+    unsetCursor();
+}
+
+// --- Windows ---
+
+QWidget* CImageView::FrameWindow() const {
+  if (m_fullScreen.IsActive()) return m_fullScreen.Frame();
+  return window();
+}
+
+tagWINDOWMETRICS CImageView::MeasureWindow() const {
+  QWidget* frame = FrameWindow();
+  return MeasureFrameWindow(frame, IsFullScreen() ? frame : this,
+                            SIZE{m_pVBar->sizeHint().width(), m_pHBar->sizeHint().height()});
+}
+
+void CImageView::PlaceFrame(const tagFRAMEREQUEST& request) {
+  if (!IsFullScreen()) PlaceFrameWindow(FrameWindow(), request);
+}
+
+void CImageView::EnterFullScreen() {
+  if (IsFullScreen() || !m_geometry.HasImage()) return;
+  if (isEmailDialogVisible && isEmailDialogVisible()) return;
+  SyncOptions();
+  QWidget* frame = window();
+  QScreen* screen = frame->screen();
+  m_fullScreen.Enter(this, frame, screen);
+  const QSize size = screen ? screen->geometry().size() : this->size();
+  m_geometry.EnterFullScreen(SIZE{size.width(), size.height()});
+  UpdateCursor();
+  UpdateLayout();
+  UpdateTitle();
+  update();
+  m_slideshow.UpdatePanel();
+  emit FullScreenChanged(true);
+}
+
+void CImageView::LeaveFullScreen() {
+  if (!IsFullScreen()) return;
+  m_fullScreen.Leave(m_bMaximizeOnLeave);
+  m_bMaximizeOnLeave = false;
+  SyncOptions();
+  const tagFRAMEREQUEST request = m_geometry.LeaveFullScreen(SIZE{width(), height()});
+  PlaceFrame(request);
+  UpdateCursor();
+  UpdateLayout();
+  UpdateTitle();
+  update();
+  m_slideshow.UpdatePanel();
+  if (QWidget* frame = window()) frame->activateWindow();
+  setFocus();
+  emit FullScreenChanged(false);
+}
+
+void CImageView::ToggleMaximizeView() {
+  if (IsFullScreen()) return;
+  m_bMaximizeView = !m_bMaximizeView;
+  emit MaximizeViewChanged(m_bMaximizeView);
+}
+
+void CImageView::ToggleOnTop() {
+  const bool bOnTop = gBO[BO_ON_TOP].bFlag == 0;
+  gBO[BO_ON_TOP].bFlag = bOnTop ? 1 : 0;
+  SetFrameOnTop(FrameWindow(), bOnTop);
+}
+
+// --- Autoplay ---
+
+int CImageView::SlideDelay() const {
+  return CAutoplay::SlideDelay(
+      int(std::min<uint32_t>(m_pSettings->dwAutoPlayMiliseconds, uint32_t(INT32_MAX))),
+      m_pStepper->GetPortfolioDelays(), m_pStepper->Position().GetCurrent());
+}
+
+void CImageView::ToggleAutoplay() {
+  if (isEmailDialogVisible && isEmailDialogVisible()) return;
+  m_slideshow.Toggle(m_geometry.HasImage(), m_pStepper->Position().GetLast() + 1);
+}
+
+void CImageView::StopAutoplay() { m_slideshow.Stop(); }
+
+// --- Messages ---
+
+LRESULT CImageView::OnMessage(UINT msg, WPARAM wParam, LPARAM) {
+  switch (msg) {
+    case WM_LORIMO_SHOW_FOLDER:
+      return wParam ? ShowFolder(MyString(reinterpret_cast<const char16_t*>(wParam))) : 0;
+    case WM_LORIMO_OPEN_PORTFOLIO:
+      return wParam ? OpenPortfolio(MyString(reinterpret_cast<const char16_t*>(wParam))) : 0;
+    case WM_LORIMO_SHOW_VIEWER:
+      emit ShowViewerRequested();
+      setFocus();
+      SyncOptions();
+      PlaceFrame(m_geometry.ApplyRule());
+      UpdateLayout();
+      update();
+      return 1;
+    default:
+      return 0;
+  }
 }

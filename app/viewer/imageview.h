@@ -1,29 +1,67 @@
 #pragma once
-// The central view: draws the document's image fitted into the window and
-// centred, or the empty-viewer text. The document does the work; this
-// widget only draws it and answers its window messages.
+// The viewer: the central widget that shows the current image of the
+// current folder or portfolio at its zoom and scroll position, in the main
+// window or alone over the whole screen, and runs the viewer's commands.
+// The rules live in plain classes it only wires: the document (the image
+// and its file), CViewGeometry (zoom, fit, scroll), CImageStepper (the
+// folder position and the loads), CAutoplay (the slideshow); the widget
+// measures, draws through CPaintweller and tells the main window what
+// changed. GUI thread only.
 
+#include <QColor>
 #include <QImage>
+#include <QPointer>
 #include <QWidget>
+#include <functional>
+#include <memory>
 
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
+#include "shell/vieweroperations.h"
+#include "viewer/fullscreenhost.h"
+#include "viewer/geometry.h"
 #include "viewer/imagedocument.h"
+#include "viewer/imagestepper.h"
+#include "viewer/slideshow.h"
 
-// Private message of the viewer: show the images of a folder (wParam: a
-// const char16_t* path, valid during the send).
+class CLorimoSettings;
+class QRubberBand;
+class QScrollBar;
+
+// Private messages of the viewer; wParam: a const char16_t* path, valid
+// during the send.
 constexpr UINT WM_LORIMO_SHOW_FOLDER = 1046;
+constexpr UINT WM_LORIMO_OPEN_PORTFOLIO = 1047;
+// Posted to itself when an image is shown while the viewer is not on view
+// (the startup screen holds the centre): the startup screen gives way.
+constexpr UINT WM_LORIMO_SHOW_VIEWER = 1049;
 
-class CImageView : public QWidget {
+// The colour of the empty viewer's texts.
+inline const QColor kEmptyViewerTextColor(119, 146, 170);
+
+class CImageView : public QWidget, public CViewerOperations {
   Q_OBJECT
  public:
   explicit CImageView(QWidget* parent = nullptr);
   ~CImageView() override;
 
-  // Loads and shows the file; 0 when it cannot be read (the view is then empty).
+  // Where the recent files, the last displayed image, the portfolio slots
+  // and the autoplay delay are kept (the program's settings by default).
+  void SetSettings(CLorimoSettings* settings);
+
+  // A file is opened: its folder becomes the list and the file is shown;
+  // 0 when it cannot be read (the view is then empty) or the user kept
+  // the modified image.
   int OpenFile(const MyString& path);
-  // Shows the first image of the folder's sorted listing; 0 when it has none.
+  // Shows the first image of the folder's sorted listing (1046); 0 when it
+  // has none (the viewer then says so) or it cannot be read.
   int ShowFolder(const MyString& folder);
+  // Opens a portfolio (1047): its slides become the list, their delays the
+  // autoplay delays, the portfolio goes into the portfolio slots and its
+  // first slide is shown. 0 when it cannot be read or shows nothing.
+  int OpenPortfolio(const MyString& path);
+  // Shows the list entry (a chosen thumbnail). 0 for a bad index.
+  int ShowIndex(int index);
   // "Save As" with the real dialogs; 1 when the image was saved.
   int SaveAs();
 
@@ -35,24 +73,141 @@ class CImageView : public QWidget {
   bool IsCommandEnabled(int id) const;
   bool IsCommandChecked(int id) const;
 
-  // Shows an image that has no file (the document keeps no path).
-  void SetImage(const QImage& image);
-  const QImage& Image() const { return m_pDocument->GetDisplayImage(); }
+  // The input mapping's actions without a command id; points are in the
+  // viewer's pixels (where the button was pressed, or the mouse is).
+  void ScrollUp();
+  void ScrollDown();
+  void ScrollLeft();
+  void ScrollRight();
+  void ZoomInOnPixel(const QPoint& pt);
+  void ZoomOutOnPixel(const QPoint& pt);
+  // The drag tools: started on a press over the image, followed while the
+  // mouse moves over the viewer, ended on the release.
+  void ZoomInRegionStart(const QPoint& pt);
+  void ZoomInRegionStop(const QPoint& pt);
+  void HandStart(const QPoint& pt);
+  void HandRelease();
+  void DynamicZoomStart(const QPoint& pt);
+  void DynamicZoomStop();
+  void TerminateFullScreen();
+  // The same actions by their input-mapping number (the edit region, the
+  // measure and the anchor belong to the editing and do nothing here yet).
+  int RunViewerOperation(VIEWEROPERATION operation, const POINT& pt) override;
+  // A key, a menu or minimizing stops the slideshow.
+  void StopAutoplay();
+
+  // Hooks other parts fill.
+  // Asked before another image replaces a modified one: true goes on
+  // (the image was saved or may be dropped), false cancels the step.
+  std::function<bool()> askToSaveModified;
+  // Next at the last image (or without one) and Previous at the first,
+  // while autoplay is off: true when the favorites pane opened the next
+  // (previous) selected folder instead.
+  std::function<bool(bool bForward)> favoritesHandOver;
+  // Whether the e-mail dialog is up: full screen and autoplay wait for it.
+  std::function<bool()> isEmailDialogVisible;
+  // Where warnings go (text, caption); message boxes by default.
+  std::function<void(const MyString& text, const MyString& caption)> showMessage;
+
+  // The main window comes back maximized the first time full screen is
+  // left (the program started in full screen with the window maximized).
+  void SetMaximizeOnFirstLeave(bool bMaximize) { m_bMaximizeOnLeave = bMaximize; }
+
+  // --- State ---
+  const QImage& Image() const;
   CImageDocument& Document() { return *m_pDocument; }
+  const CViewGeometry& Geometry() const { return m_geometry; }
+  const CImageStepper& Stepper() const { return *m_pStepper; }
+  const CSlideshow& Slideshow() const { return m_slideshow; }
   HWND GetSafeHwnd() const { return m_hWnd; }
   // Where the image is drawn, in widget coordinates (empty without image).
   QRect ImageRect() const;
-  // Actual size: one image pixel per screen pixel, large images not shrunk.
+  // The area the image is drawn in: the widget less its scroll bars.
+  QSize ClientSize() const;
+  QScrollBar* HorizontalBar() const { return m_pHBar; }
+  QScrollBar* VerticalBar() const { return m_pVBar; }
+  QString TitleText() const { return m_strTitle; }
+  bool IsFullScreen() const { return m_geometry.IsFullScreen(); }
+  bool IsMaximizeView() const { return m_bMaximizeView; }
+  // Actual size: one image pixel per screen pixel (off: Best Fit).
   void SetActualSize(bool actualSize);
-  bool IsActualSize() const { return m_bActualSize; }
+  bool IsActualSize() const { return m_geometry.IsActualSize(); }
+
+ signals:
+  // The main window's title.
+  void TitleChanged(const QString& title);
+  void FullScreenChanged(bool bFullScreen);
+  // The panes are to be hidden (true) or shown again.
+  void MaximizeViewChanged(bool bMaximized);
+  void AutoplayChanged(bool bRunning);
+  // An image is shown while the viewer is not on view: the startup screen
+  // gives way and the viewer takes the centre.
+  void ShowViewerRequested();
+  // The image at this list position is shown (the thumbnails selection).
+  void CurrentImageChanged(const QString& path, int index);
+  // A load failed; text is the decoder's short message.
+  void LoadFailed(const QString& path, const QString& text);
+  // The navigator views: 1027 after a zoom, 3 after a hand scroll.
+  void NavigatorNotify(int code);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  tagSTEPOPTIONS StepOptions() const;
+  void SyncOptions();
+  bool AskToSave();
 
+  // Stepping and showing.
+  int Step(STEPCOMMAND command);
+  void OnLoaded(const tagLOADEDIMAGE& loaded);
+  void ShowEmpty();
+  void OnDocumentChanged();
+  int Rescan(bool bSortChanged);
+
+  // Geometry results.
+  void Warn(ZOOMTOOL tool);
+  void AfterZoom(int result, ZOOMTOOL tool);
+  void UpdateLayout();
+  void SyncBars();
+  QSize FullSize() const;
+  void PlaceFrame(const tagFRAMEREQUEST& request);
+  tagWINDOWMETRICS MeasureWindow() const;
+  QWidget* FrameWindow() const;
+  void UpdateTitle();
+  void UpdateCursor();
+
+  // Full screen, Maximize View, Always on top.
+  void EnterFullScreen();
+  void LeaveFullScreen();
+  void ToggleMaximizeView();
+  void ToggleOnTop();
+
+  void ToggleAutoplay();
+  int SlideDelay() const;
+
+  CLorimoSettings* m_pSettings;
+  // Declared before the stepper: its worker loads into the document.
   std::unique_ptr<CImageDocument> m_pDocument;
+  CViewGeometry m_geometry;
+  std::unique_ptr<CImageStepper> m_pStepper;
+  CSlideshow m_slideshow;
+  CFullScreenHost m_fullScreen;
+  bool m_bMaximizeOnLeave = false;
+  bool m_bMaximizeView = false;
+  QScrollBar* m_pHBar;
+  QScrollBar* m_pVBar;
+  QRubberBand* m_pRubberBand;
+  QPoint m_ptPress;
   HWND m_hWnd = nullptr;
-  bool m_bActualSize = false;
+  QString m_strTitle;
+  bool m_bTakingLoad = false;
+  bool m_bLayingOut = false;
 };
