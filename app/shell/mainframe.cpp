@@ -33,6 +33,7 @@
 #include "shell/programhooks.h"
 #include "shell/settings.h"
 #include "shell/startupscreen.h"
+#include "shell/toolbox.h"
 #include "shell/toolviewcommands.h"
 #include "shell/toolviewdocks.h"
 #include "shell/versioncheck.h"
@@ -59,6 +60,9 @@ constexpr int kCancelFromRight = 150;
 constexpr int kCancelWidth = 40;
 constexpr int kBarFromRight = 103;
 constexpr int kBarWidth = 100;
+
+// The toolbox's entry among the tool views.
+constexpr int kToolboxEntry = 1;
 
 // The viewer as a command target: the document commands and their state.
 class CViewerCommands : public CCommandTarget {
@@ -144,6 +148,12 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
   m_bridge->WatchVolumes(m_volumes);
   m_volumes->Start();
 
+  m_docks->SetContentFactory(kToolboxEntry, [this](QWidget* parent) {
+    m_toolbox = new CToolbox(
+        m_router, [this](int id) { SendCommand(id); }, parent);
+    return m_toolbox.data();
+  });
+
   // At start the stored mouse tool is chosen first, then the views whose
   // flags say shown are opened in menu order.
   SendCommand(int(m_pSettings->menu.GetMouseTool()));
@@ -190,6 +200,8 @@ void CMainFrame::ConnectViewer() {
     connect(m_viewer, SIGNAL(FullScreenChanged(bool)), this, SLOT(OnFullScreenChanged(bool)));
   if (meta->indexOfSignal("MaximizeViewChanged(bool)") >= 0)
     connect(m_viewer, SIGNAL(MaximizeViewChanged(bool)), this, SLOT(OnMaximizeViewChanged(bool)));
+  if (meta->indexOfSignal("AutoplayChanged(bool)") >= 0)
+    connect(m_viewer, SIGNAL(AutoplayChanged(bool)), this, SLOT(OnViewerStateChanged()));
   if (meta->indexOfSignal("ShowViewerRequested()") >= 0)
     connect(m_viewer, SIGNAL(ShowViewerRequested()), this, SLOT(ShowViewer()));
 }
@@ -426,11 +438,18 @@ void CMainFrame::ShowViewer() {
   m_viewer->setFocus();
 }
 
-void CMainFrame::SetActualSize() { m_viewer->OnCommand(IDM_ACTUAL_SIZE); }
+void CMainFrame::SetActualSize() {
+  m_viewer->OnCommand(IDM_ACTUAL_SIZE);
+  FollowViewer();
+}
 
 void CMainFrame::SetPanesHidden(bool hidden) { m_docks->SetPanesHidden(hidden); }
 
-void CMainFrame::SetTitleText(const QString& title) { setWindowTitle(title); }
+void CMainFrame::SetTitleText(const QString& title) {
+  setWindowTitle(title);
+  // The title changes with every image shown: the viewer's states may have too.
+  if (m_toolbox) m_toolbox->Refresh();
+}
 
 void CMainFrame::OnFullScreenChanged(bool fullScreen) {
   m_bFullScreen = fullScreen;
@@ -442,12 +461,17 @@ void CMainFrame::OnMaximizeViewChanged(bool maximized) {
   SetPanesHidden(m_bFullScreen || m_bMaximizeView);
 }
 
+void CMainFrame::OnViewerStateChanged() {
+  if (m_toolbox) m_toolbox->Refresh();
+}
+
 void CMainFrame::FollowViewer() {
   m_bFullScreen = m_viewer->IsCommandChecked(IDM_FULL_SCREEN);
   m_bMaximizeView = m_viewer->IsCommandChecked(IDM_MAXIMIZE_VIEW);
   SetPanesHidden(m_bFullScreen || m_bMaximizeView);
   const CImageDocument& document = m_viewer->Document();
   if (m_startup && document.HasImage()) ShowViewer();
+  if (m_toolbox) m_toolbox->Refresh();
   if (!m_bViewerSetsTitle)
     setWindowTitle(BuildViewerTitle(document.HasImage(), gVO[VO_SHOW_RGB].bFlag != 0,
                                     document.GetName(), MyString())

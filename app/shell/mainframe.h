@@ -31,6 +31,7 @@ class CMouseToolCommands;
 class CNavigationBar;
 class CProgressStrip;
 class CStartupScreen;
+class CToolbox;
 class CToolViewCommands;
 class CToolViewDocks;
 class CViewerInput;
@@ -99,6 +100,8 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
  private slots:
   void OnFullScreenChanged(bool fullScreen);
   void OnMaximizeViewChanged(bool maximized);
+  // The viewer's state changed on its own (a slideshow ended).
+  void OnViewerStateChanged();
 
  signals:
   // The window accepted a close request and is about to go: the program
@@ -154,6 +157,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CMainMenu* m_menu = nullptr;
   CNavigationBar* m_navigation = nullptr;
   CToolViewDocks* m_docks = nullptr;
+  QPointer<CToolbox> m_toolbox;
   CViewerInput* m_input = nullptr;
   CVolumeWatcher* m_volumes = nullptr;
   CAcquisitionBridge* m_bridge = nullptr;

@@ -1,4 +1,5 @@
 #include <QToolBar>
+#include <QToolButton>
 #include <ostream>
 #include <set>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "shell/mainframe.h"
 #include "shell/navigationbar.h"
 #include "shell/settings.h"
+#include "shell/toolbox.h"
 #include "shell/toolviewcommands.h"
 #include "shell/toolviewdocks.h"
 #include "testsupport/testsupport.h"
@@ -245,6 +247,48 @@ TEST(ToolViewDocks, ALaterPartFillsAViewThatIsAlreadyOpen) {
     return content;
   });
   EXPECT_EQ(dock->widget(), content);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Toolbox, ButtonsSendTheirCommandsAndShowTheOwnersState) {
+  CLorimoSettings settings;
+  CMainFrame frame(nullptr, &settings);
+  auto* toolbox = qobject_cast<CToolbox*>(frame.ToolViews().GetDock(1)->widget());
+  ASSERT_NE(toolbox, nullptr);
+  for (int id : CToolbox::Commands()) ASSERT_NE(toolbox->GetButton(id), nullptr) << id;
+
+  toolbox->GetButton(IDM_TOOL_HAND)->click();
+  EXPECT_EQ(frame.InputBinding().GetMouseTool(), IDM_TOOL_HAND);
+  EXPECT_TRUE(toolbox->GetButton(IDM_TOOL_HAND)->isChecked());
+  EXPECT_FALSE(toolbox->GetButton(IDM_TOOL_CUSTOM)->isChecked());
+
+  class CViewer : public CCommandTarget {
+   public:
+    int OnCommand(int id) override {
+      ran.push_back(id);
+      bLocked = id == IDM_LOCK_ZOOM_SCROLL ? !bLocked : bLocked;
+      return 1;
+    }
+    bool IsCommandChecked(int id) const override { return id == IDM_LOCK_ZOOM_SCROLL && bLocked; }
+    bool IsCommandEnabled(int id) const override { return id != IDM_ZOOM_IN; }
+    std::vector<int> ran;
+    bool bLocked = false;
+  } viewer;
+  frame.Router().SetTarget(CO_VIEWER, &viewer);
+  toolbox->Refresh();
+  EXPECT_FALSE(toolbox->GetButton(IDM_ZOOM_IN)->isEnabled());
+  toolbox->GetButton(IDM_NEXT_IMAGE)->click();
+  toolbox->GetButton(IDM_LOCK_ZOOM_SCROLL)->click();
+  EXPECT_EQ(viewer.ran, (std::vector<int>{IDM_NEXT_IMAGE, IDM_LOCK_ZOOM_SCROLL}));
+  EXPECT_TRUE(toolbox->GetButton(IDM_LOCK_ZOOM_SCROLL)->isChecked());
+  // A click does not press a button its owner leaves up.
+  toolbox->GetButton(IDM_ACTUAL_SIZE)->click();
+  EXPECT_FALSE(toolbox->GetButton(IDM_ACTUAL_SIZE)->isChecked());
+  frame.Router().SetTarget(CO_VIEWER, nullptr);
+  settings.menu.ResetToDefaults();
 }
 
 }  // namespace
