@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QSignalBlocker>
+#include <algorithm>
 
 #include "pixwork/options.h"
 #include "pixwork/sortsettings.h"
@@ -296,7 +297,21 @@ int CImageView::SaveAs() {
 
 // --- Commands ---
 
+void CImageView::AddPart(CViewerPart* part) {
+  if (part && std::find(m_parts.begin(), m_parts.end(), part) == m_parts.end())
+    m_parts.push_back(part);
+}
+
+void CImageView::RemovePart(CViewerPart* part) { std::erase(m_parts, part); }
+
+CViewerPart* CImageView::PartOf(int id) const {
+  for (CViewerPart* part : m_parts)
+    if (part->OwnsCommand(id)) return part;
+  return nullptr;
+}
+
 int CImageView::OnCommand(int id) {
+  if (CViewerPart* part = PartOf(id)) return part->OnCommand(id);
   switch (id) {
     case IDM_SAVE_AS:
       // Its dialogs need the main window.
@@ -366,6 +381,7 @@ int CImageView::OnCommand(int id) {
 }
 
 bool CImageView::IsCommandEnabled(int id) const {
+  if (const CViewerPart* part = PartOf(id)) return part->IsCommandEnabled(id);
   const bool bImage = m_geometry.HasImage();
   const bool bListed = m_pStepper->Position().HasImage();
   switch (id) {
@@ -394,6 +410,7 @@ bool CImageView::IsCommandEnabled(int id) const {
 }
 
 bool CImageView::IsCommandChecked(int id) const {
+  if (const CViewerPart* part = PartOf(id)) return part->IsCommandChecked(id);
   const bool bByName = gdwSortingMode < 1 || gdwSortingMode > 3;
   switch (id) {
     case IDM_LOCK_ZOOM_SCROLL:
@@ -543,6 +560,8 @@ int CImageView::RunViewerOperation(VIEWEROPERATION operation, const POINT& pt) {
     case VOP_MEASURE_START:
     case VOP_MEASURE_STOP:
     case VOP_SET_ANCHOR:
+      for (CViewerPart* part : m_parts)
+        if (part->RunViewerOperation(operation, pt)) return 1;
       break;
   }
   return 0;

@@ -14,9 +14,11 @@
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
+#include "shell/commandrouter.h"
 #include "shell/vieweroperations.h"
 #include "viewer/fullscreenhost.h"
 #include "viewer/geometry.h"
@@ -38,6 +40,17 @@ constexpr UINT WM_LORIMO_SHOW_VIEWER = 1049;
 
 // The colour of the empty viewer's texts.
 inline const QColor kEmptyViewerTextColor(119, 146, 170);
+
+// A part that adds commands and mouse operations to the viewer (the
+// editing). The viewer asks its parts, in the order they were added, before
+// its own commands: the first that owns an id runs it and answers its menu
+// state.
+class CViewerPart : public CCommandTarget {
+ public:
+  virtual bool OwnsCommand(int id) const = 0;
+  // An input-mapping operation the viewer leaves to its parts; 1 when run.
+  virtual int RunViewerOperation(VIEWEROPERATION /*operation*/, const POINT& /*pt*/) { return 0; }
+};
 
 class CImageView : public QWidget, public CViewerOperations {
   Q_OBJECT
@@ -72,6 +85,10 @@ class CImageView : public QWidget, public CViewerOperations {
   // its entry is checked.
   bool IsCommandEnabled(int id) const;
   bool IsCommandChecked(int id) const;
+  // Adds a part; the viewer does not own it, and it must outlive the viewer
+  // or be removed first.
+  void AddPart(CViewerPart* part);
+  void RemovePart(CViewerPart* part);
 
   // The input mapping's actions without a command id; points are in the
   // viewer's pixels (where the button was pressed, or the mouse is).
@@ -160,6 +177,7 @@ class CImageView : public QWidget, public CViewerOperations {
   void changeEvent(QEvent* event) override;
 
  private:
+  CViewerPart* PartOf(int id) const;
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   tagSTEPOPTIONS StepOptions() const;
   void SyncOptions();
@@ -210,4 +228,5 @@ class CImageView : public QWidget, public CViewerOperations {
   QString m_strTitle;
   bool m_bTakingLoad = false;
   bool m_bLayingOut = false;
+  std::vector<CViewerPart*> m_parts;
 };
