@@ -99,7 +99,15 @@ CToolViewDock* CToolViewDocks::MakeDock(int entry) {
     content->setMinimumSize(120, 80);
   }
   dock->setWidget(content);
-  m_window->addDockWidget(DefaultArea(entry), dock);
+  const Qt::DockWidgetArea area = DefaultArea(entry);
+  m_window->addDockWidget(area, dock);
+  // Views that share a side share it as tabs: stacked, a handful of them
+  // would make the window taller than the user left it.
+  for (CToolViewDock* other : m_docks)
+    if (other && !other->isFloating() && m_window->dockWidgetArea(other) == area) {
+      m_window->tabifyDockWidget(other, dock);
+      break;
+    }
   connect(dock, &CToolViewDock::Closed, this, [this, entry] { emit ToolViewClosed(entry); });
   m_docks[size_t(entry)] = dock;
   return dock;

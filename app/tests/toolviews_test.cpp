@@ -1,3 +1,4 @@
+#include <QCoreApplication>
 #include <QToolBar>
 #include <QToolButton>
 #include <ostream>
@@ -173,6 +174,23 @@ TEST(ToolViewDocks, TheDefaultViewsOpenWithTheWindowAndTheOthersWaitUntilAsked) 
   }
   EXPECT_EQ(docks.GetViewWindow(3), static_cast<QWidget*>(frame.NavigationBar()));
   EXPECT_EQ(docks.GetDock(EntryNamed(u" Favorites"))->windowTitle(), QStringLiteral("Favorites"));
+}
+
+TEST(ToolViewDocks, ViewsOnOneSideShareItAsTabsSoTheWindowKeepsItsSize) {
+  CLorimoSettings settings;
+  CMainFrame frame(nullptr, &settings);
+  // Every view open at once, as a user may leave them.
+  for (int i = 1; i < CToolViewMenu::kEntryCount; ++i)
+    if (i != 3) frame.ToolViews().ShowToolView(i);
+  const int favorites = EntryNamed(u" Favorites");
+  const int directories = EntryNamed(u" Directories");
+  EXPECT_TRUE(frame.tabifiedDockWidgets(frame.ToolViews().GetDock(favorites))
+                  .contains(frame.ToolViews().GetDock(directories)));
+  // A stored placement of 670 x 410 comes back as it was.
+  frame.setGeometry(30, 40, 670, 410);
+  frame.show();
+  QCoreApplication::processEvents();
+  EXPECT_EQ(frame.geometry().size(), QSize(670, 410));
 }
 
 TEST(ToolViewDocks, TogglesPersistTheirFlags) {
