@@ -26,6 +26,7 @@
 #include "viewer/imagelibrary.h"
 #include "viewer/imageprint.h"
 #include "viewer/losslessjpeg.h"
+#include "viewer/progressmonitor.h"
 #include "viewer/rotateflipfile.h"
 #include "viewer/saveas.h"
 
@@ -403,6 +404,41 @@ TEST_F(FileEdits, EditedJpegIsTurnedWithItsEditsNotFromTheFile) {
   EXPECT_EQ(file.columns(), 16u);
   EXPECT_EQ(file.rows(), 48u);
   EXPECT_FALSE(m_view.Document().IsModified());
+}
+
+// Presses Cancel as soon as the strip shows.
+class CCancellingStrip : public CProgressView {
+ public:
+  explicit CCancellingStrip(CProgressMonitor& monitor) : m_monitor(monitor) {}
+  int nShown = 0;
+  void ShowProgress() override { ++nShown; }
+  void SetProgress(int) override {}
+  void PumpMessages() override { m_monitor.Cancel(); }
+  void HideProgress() override {}
+
+ private:
+  CProgressMonitor& m_monitor;
+};
+
+TEST_F(FileEdits, CancelledTurnLeavesTheFileAndTheImage) {
+  // Large enough for the turn to report its progress more than once.
+  const fs::path png = m_dir / "big.png";
+  TwoHalves(2000, 1000).write(png.string());
+  const std::string bytes = testsupport::ReadFile(png);
+  ASSERT_EQ(Open(png), 1);
+  CProgressMonitor& monitor = m_view.Document().GetMonitor();
+  CCancellingStrip strip(monitor);
+  int64_t now = 0;
+  monitor.SetClock([&now] { return now += 2000; });  // a slow turn: the strip shows
+  monitor.SetView(&strip);
+  Command(IDM_ROTATE_CLOCKWISE);
+  monitor.SetView(nullptr);
+  monitor.SetClock(nullptr);
+  EXPECT_EQ(strip.nShown, 1);
+  EXPECT_EQ(testsupport::ReadFile(png), bytes);
+  EXPECT_EQ(Image().columns(), 2000u);
+  EXPECT_TRUE(m_ui.messages.empty());
+  EXPECT_EQ(std::distance(fs::directory_iterator(m_dir), fs::directory_iterator()), 1);
 }
 
 TEST_F(FileEdits, KeepOriginalDateTimeSetsTheWriteTimeToTheCreationTime) {

@@ -169,6 +169,13 @@ int CRotateFlipFile::TransformImage(const Magick::Image& image, int code, Magick
         if (error) *error = u"Unknown transform";
         return 0;
     }
+    // An aborted turn leaves the picture as it was without a word.
+    const bool quarter = code == LT_ROTATE90 || code == LT_ROTATE270;
+    if (turned.columns() != (quarter ? image.rows() : image.columns()) ||
+        turned.rows() != (quarter ? image.columns() : image.rows())) {
+      if (error) *error = u"The image was not turned.";
+      return 0;
+    }
     *result = turned;
     return 1;
   } catch (const std::exception& e) {
