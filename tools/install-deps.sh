@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
-  # Qt 6 (Widgets, Network, PrintSupport, Test) and its offscreen/xcb platforms
+  # Qt 6 (Widgets, Network, PrintSupport, DBus, Test) and its offscreen/xcb platforms
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   # images and metadata
   libgraphicsmagick++1-dev graphicsmagick libturbojpeg0-dev libjpeg-turbo-progs

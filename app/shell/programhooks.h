@@ -23,6 +23,13 @@ struct tagPROGRAMHOOKS {
   std::function<void(const MyString& folder)> showFolderInPanes;
   std::function<void(const MyString& portfolio)> showPortfolioInPanes;
 
+  // While running: the thumbnail cache and the thumbnails pane hear of
+  // files the viewer changed. A file was turned in place by a rotate-and-
+  // flip code (1 to 5): its cached thumbnail turns the same way.
+  std::function<void(const MyString& path, int code)> rotateCachedThumbnail;
+  // A file was written or added: its entry in the thumbnails pane is redrawn.
+  std::function<void(const MyString& path)> updateThumbnailEntry;
+
   // Shut-down, in the order they run.
   std::function<void()> askToSaveModifiedImage;  // the viewer's "Save the modified image ...?"
   std::function<void()> stopAutoplay;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -361,6 +362,15 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   return failed ? 0 : 1;
 }
 
+// The quality a JPEG is written at: the one chosen for this image (the
+// format options put it on the image), else the "JPG Quality" setting.
+// An image nobody chose for carries the library's default.
+static unsigned JpegWriteQuality(const Magick::Image& image) {
+  static const unsigned libraryDefault = Magick::Image().quality();
+  if (image.quality() != libraryDefault) return image.quality();
+  return unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
+}
+
 bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
   InitializeImageLibrary();
   std::string bytes;
@@ -381,6 +391,7 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
       if (!WriteHdfRaster(copy, &bytes, &codecError)) error = CStrAW::a_toW(codecError);
     } else {
       if (!extension.IsEmpty()) copy.magick(MagickFormatOfExtension(extension));
+      if (kind == IK_JPEG) copy.quality(JpegWriteQuality(copy));
       Magick::Blob blob;
       try {
         copy.write(&blob);

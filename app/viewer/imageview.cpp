@@ -16,6 +16,7 @@
 #include "shell/commandids.h"
 #include "shell/programhooks.h"
 #include "shell/settings.h"
+#include "viewer/fileeditcommands.h"
 #include "viewer/framewindow.h"
 #include "viewer/paintweller.h"
 #include "viewer/saveas.h"
@@ -109,9 +110,14 @@ CImageView::CImageView(QWidget* parent)
   };
   gAutoplayHookOwner = this;
   GetProgramHooks().stopAutoplay = [this] { StopAutoplay(); };
+
+  m_pFileEdits = std::make_unique<CFileEditCommands>(*this);
+  AddPart(m_pFileEdits.get());
 }
 
 CImageView::~CImageView() {
+  RemovePart(m_pFileEdits.get());
+  m_pFileEdits.reset();
   m_slideshow.Stop();
   if (gAutoplayHookOwner == this) {
     GetProgramHooks().stopAutoplay = nullptr;
@@ -293,6 +299,19 @@ int CImageView::Rescan(bool bSortChanged) {
 int CImageView::SaveAs() {
   CSaveAsDialogs dialogs(this);
   return CSaveAsCommand(*m_pDocument, dialogs).Run();
+}
+
+void CImageView::ShowAsNewImage() {
+  SyncOptions();
+  tagIMAGEDATA& data = m_pDocument->GetData();
+  const QSize full = FullSize();
+  data.nClientWidth = full.width();
+  data.nClientHeight = full.height();
+  PlaceFrame(m_geometry.ShowNewImage(m_pDocument->HasImage()));
+  UpdateLayout();
+  UpdateTitle();
+  update();
+  emit NavigatorNotify(kNavigatorZoomed);
 }
 
 // --- Commands ---

@@ -26,6 +26,7 @@
 #include "viewer/imagestepper.h"
 #include "viewer/slideshow.h"
 
+class CFileEditCommands;
 class CLorimoSettings;
 class QRubberBand;
 class QScrollBar;
@@ -77,6 +78,11 @@ class CImageView : public QWidget, public CViewerOperations {
   int ShowIndex(int index);
   // "Save As" with the real dialogs; 1 when the image was saved.
   int SaveAs();
+  // The document's image was replaced (a turned file): fitted and drawn as
+  // a new image, and the navigator views are told.
+  void ShowAsNewImage();
+  // The commands that rotate, hand on, copy or print the file.
+  CFileEditCommands& FileEdits() { return *m_pFileEdits; }
 
   // Runs a document command of the menu (its numeric id); 1 when the viewer
   // knows the id, 0 otherwise (the main window then offers it to plug-ins).
@@ -229,4 +235,6 @@ class CImageView : public QWidget, public CViewerOperations {
   bool m_bTakingLoad = false;
   bool m_bLayingOut = false;
   std::vector<CViewerPart*> m_parts;
+  // Last: it uses the members above and is gone before them.
+  std::unique_ptr<CFileEditCommands> m_pFileEdits;
 };
