@@ -20,6 +20,7 @@
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "shell/commandids.h"
+#include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "testsupport/testsupport.h"
 #include "viewer/editcommands.h"
@@ -572,6 +573,41 @@ TEST_F(ViewerEdits, CommandsThatNeedAnImageSaySo) {
   EXPECT_FALSE(m_view->IsCommandEnabled(IDM_RESIZE_IMAGE));
   EXPECT_FALSE(m_view->IsCommandEnabled(IDM_COPY));
   EXPECT_EQ(Edits().RotationPanel(), nullptr);
+}
+
+// Through the main window's mouse tools and input binding, as the user works.
+TEST(EditToolsInTheMainWindow, SelectDragAndTheRotationToolsPivot) {
+  const fs::path dir = testsupport::NewTempDir("frame");
+  MarkedImage(80, 60).write((dir / "a.png").string());
+  CMainFrame frame;
+  frame.resize(700, 500);
+  frame.show();
+  ASSERT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "a.png")), 1);
+  CImageView* view = frame.Viewer();
+  const QPoint from = view->ImageRect().topLeft() + QPoint(5, 5);
+
+  frame.SendCommand(IDM_TOOL_SELECT);
+  SendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, from + QPoint(20, 10), Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, from + QPoint(20, 10), Qt::NoButton);
+  auto* selection = view->findChild<CSelectionWindow*>(QStringLiteral("LorimoSelectRegion"));
+  ASSERT_NE(selection, nullptr);
+  EXPECT_EQ(selection->geometry(), QRect(from, QSize(20, 10)));
+  EXPECT_TRUE(view->IsCommandEnabled(IDM_CROP));
+  // Still the Select tool: the image was not stepped or zoomed.
+  EXPECT_EQ(view->Document().GetImage().columns(), 80u);
+
+  // Arbitrary Rotation chooses the Anchor tool; a drag from the pivot fills the box.
+  frame.SendCommand(IDM_ARBITRARY_ROTATION);
+  CRotationPanel* panel = view->EditCommands().RotationPanel();
+  ASSERT_NE(panel, nullptr);
+  SendMouse(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+  SendMouse(view, QEvent::MouseMove, from + QPoint(-10, 0), Qt::LeftButton);
+  SendMouse(view, QEvent::MouseButtonRelease, from + QPoint(-10, 0), Qt::NoButton);
+  EXPECT_EQ(panel->AngleText().ToUtf8(), "270.00");
+  // After the release, moves no longer turn the angle.
+  SendMouse(view, QEvent::MouseMove, from + QPoint(0, -10), Qt::LeftButton);
+  EXPECT_EQ(panel->AngleText().ToUtf8(), "270.00");
 }
 
 }  // namespace

@@ -622,6 +622,8 @@ void CImageView::mouseReleaseEvent(QMouseEvent* event) {
         break;
     }
   }
+  // A part's drag without a release action of its own (the rotation pivot) ends here.
+  for (CViewerPart* part : m_parts) part->MouseMove(event->position().toPoint(), event->buttons());
   QWidget::mouseReleaseEvent(event);
 }
 
