@@ -3,6 +3,7 @@
 #include <QFontMetrics>
 #include <QPainter>
 #include <QRubberBand>
+#include <algorithm>
 #include <cmath>
 
 #include "corekit_ui/dialog.h"
@@ -291,7 +292,11 @@ void CEditCommands::PaintOverlay(QPainter& painter) {
     const QString label = MeasureLabel().ToQString();
     const QFontMetrics metrics = painter.fontMetrics();
     const QSize size(metrics.horizontalAdvance(label) + 6, metrics.height() + 2);
-    const QRect box(MeasureLabelPosition(a, b, size), size);
+    QRect box(MeasureLabelPosition(a, b, size), size);
+    // Kept on the viewer near an edge.
+    const QRect client = m_view.rect();
+    box.moveLeft(std::clamp(box.left(), 0, std::max(0, client.width() - box.width())));
+    box.moveTop(std::clamp(box.top(), 0, std::max(0, client.height() - box.height())));
     painter.fillRect(box, Qt::black);
     painter.setPen(Qt::white);
     painter.drawText(box, Qt::AlignCenter, label);
@@ -300,15 +305,17 @@ void CEditCommands::PaintOverlay(QPainter& painter) {
     const QPoint pivot = ToClient(m_ptPivot);
     const QPoint to = ToClient(m_ptRotateTo);
     const double angle = RotationAngleFromDrag(to.x() - pivot.x(), to.y() - pivot.y());
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    painter.setPen(QPen(Qt::white, 1));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawLine(pivot, to);
     const QRect circle(pivot.x() - kPieRadius, pivot.y() - kPieRadius, 2 * kPieRadius,
                        2 * kPieRadius);
-    // From up, clockwise (Qt counts anticlockwise from three o'clock, in 1/16 degrees).
+    // A light pie from up, clockwise (Qt counts anticlockwise from three
+    // o'clock, in 1/16 degrees), then the inverted line over it: drawn both
+    // inverted, their shared edge would cancel out.
+    painter.setPen(QPen(Qt::white, 1));
+    painter.setBrush(QColor(255, 255, 255, 70));
     painter.drawPie(circle, 90 * 16, -int(std::lround(angle * 16)));
+    painter.setBrush(Qt::NoBrush);
+    painter.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    painter.drawLine(pivot, to);
   }
   painter.restore();
 }
