@@ -333,6 +333,17 @@ TEST_F(ImageEdits, CancelledResizeChangesNothing) {
   GetLoadSlot().Release();
 }
 
+TEST_F(ImageEdits, WhileALoadHoldsTheSlotResizeAndRotationWait) {
+  ASSERT_EQ(GetLoadSlot().TryAcquire(), 1);
+  EXPECT_EQ(m_edits.Resize(IMAGEPROP{10, 10, int(Magick::PointFilter)}), ER_BUSY);
+  EXPECT_EQ(m_edits.Rotate(u"30", Magick::Color("black")), ER_BUSY);
+  GetLoadSlot().Release();
+  EXPECT_EQ(m_ui.messages.size(), 2u);
+  EXPECT_EQ(Image().columns(), 40u);
+  EXPECT_FALSE(m_edits.CanUndo());
+  EXPECT_EQ(m_edits.Rotate(u"30", Magick::Color("black")), ER_DONE);
+}
+
 TEST_F(ImageEdits, RotationGrowsTheCanvasAndTurnsClockwise) {
   m_document.ReplaceImage(MarkedImage(100, 50));
   ASSERT_EQ(m_edits.Rotate(u"45", Magick::Color("black")), ER_DONE);

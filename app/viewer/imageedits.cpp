@@ -229,9 +229,11 @@ int CImageEdits::RunMonitored(const std::function<void(Magick::Image&)>& operati
   CProgressMonitor& monitor = m_document.GetMonitor();
   // A load on a worker may call back into this thread: waiting for it here
   // could hang both.
-  if (monitor.IsRunning()) return ER_BUSY;
   if (GetStopEvent().IsSet() || CProgressMonitor::IsClosing()) return ER_CANCELLED;
-  if (!GetLoadSlot().TryAcquire()) return ER_BUSY;
+  if (monitor.IsRunning() || !GetLoadSlot().TryAcquire()) {
+    m_ui.Message(u"An image is being loaded. Please try again when it is shown.", caption);
+    return ER_BUSY;
+  }
   Magick::Image copy = m_document.GetImage();
   MyString error;
   monitor.Begin();

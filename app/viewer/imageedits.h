@@ -34,7 +34,7 @@ enum EDITRESULT : int {
   ER_NEEDS_IMAGE = -1,  // "Please Open Image First." was shown
   ER_FAILED = -2,       // the library failed; a message was shown, nothing changed
   ER_CANCELLED = -3,    // Cancel on the progress strip, or the program is closing
-  ER_BUSY = -4,         // a load is running in the viewer
+  ER_BUSY = -4,         // a load holds the load slot; the user was told
   ER_BAD_INPUT = -5,    // the angle box does not hold a number; a message was shown
 };
 
