@@ -204,6 +204,8 @@ void CMainFrame::ConnectViewer() {
     connect(m_viewer, SIGNAL(AutoplayChanged(bool)), this, SLOT(OnViewerStateChanged()));
   if (meta->indexOfSignal("ShowViewerRequested()") >= 0)
     connect(m_viewer, SIGNAL(ShowViewerRequested()), this, SLOT(ShowViewer()));
+  // The rotation tool switches the mouse tool as the Tools menu does.
+  m_viewer->selectMouseTool = [this](int id) { return SendCommand(id); };
 }
 
 int CMainFrame::OpenImage(const MyString& path) {

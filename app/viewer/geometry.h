@@ -153,6 +153,8 @@ class CViewGeometry {
   // --- Showing images and fitting ---
   // Before a load: zoom entry 1.0, scroll home unless locked, no undo.
   void PrepareForLoad();
+  // An edited image shown as a new one stands at the 1.0 entry.
+  void ResetZoomIndex() { m_nZoomIndex = kActualSizeIndex; }
   // After a load (bLoaded 0 for the black stand-in): takes the image size
   // from the record and applies the rule in force.
   tagFRAMEREQUEST ShowNewImage(bool bLoaded);

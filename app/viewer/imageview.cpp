@@ -16,6 +16,7 @@
 #include "shell/commandids.h"
 #include "shell/programhooks.h"
 #include "shell/settings.h"
+#include "viewer/editcommands.h"
 #include "viewer/fileeditcommands.h"
 #include "viewer/framewindow.h"
 #include "viewer/paintweller.h"
@@ -111,13 +112,19 @@ CImageView::CImageView(QWidget* parent)
   gAutoplayHookOwner = this;
   GetProgramHooks().stopAutoplay = [this] { StopAutoplay(); };
 
+  m_pEditCommands = std::make_unique<CEditCommands>(*this);
+  AddPart(m_pEditCommands.get());
   m_pFileEdits = std::make_unique<CFileEditCommands>(*this);
   AddPart(m_pFileEdits.get());
+  // A file turned on disk takes the selection with it.
+  m_pFileEdits->SetSelectionRemover([this] { RemoveSelection(); });
 }
 
 CImageView::~CImageView() {
   RemovePart(m_pFileEdits.get());
   m_pFileEdits.reset();
+  RemovePart(m_pEditCommands.get());
+  m_pEditCommands.reset();
   m_slideshow.Stop();
   if (gAutoplayHookOwner == this) {
     GetProgramHooks().stopAutoplay = nullptr;
@@ -225,6 +232,7 @@ void CImageView::OnLoaded(const tagLOADEDIMAGE& loaded) {
   m_bTakingLoad = true;
   m_pDocument->TakeLoaded(loaded);
   m_bTakingLoad = false;
+  for (CViewerPart* part : m_parts) part->OnImageReplaced();
   if (loaded.bLoaded) {
     m_pSettings->strLastLoadedImage = loaded.strPath;
     m_pSettings->recent.AddRecentFile(loaded.strPath);
@@ -257,6 +265,7 @@ void CImageView::ShowEmpty() {
   m_bTakingLoad = true;
   m_pDocument->Clear();
   m_bTakingLoad = false;
+  for (CViewerPart* part : m_parts) part->OnImageReplaced();
   m_geometry.ShowNewImage(false);
   UpdateLayout();
   UpdateTitle();
@@ -264,7 +273,7 @@ void CImageView::ShowEmpty() {
 }
 
 void CImageView::OnDocumentChanged() {
-  if (m_bTakingLoad) return;
+  if (m_bTakingLoad || m_bHoldChanges) return;
   const tagIMAGEDATA& data = m_pDocument->GetData();
   const bool bNewImage = int(data.image.columns()) != data.nImageWidth ||
                          int(data.image.rows()) != data.nImageHeight ||
@@ -606,9 +615,13 @@ void CImageView::mouseMoveEvent(QMouseEvent* event) {
         emit NavigatorNotify(kNavigatorZoomed);
       }
       break;
-    case DT_NONE:
-      QWidget::mouseMoveEvent(event);
+    case DT_NONE: {
+      bool bFollowed = false;
+      for (CViewerPart* part : m_parts)
+        if (part->MouseMove(pt, event->buttons())) bFollowed = true;
+      if (!bFollowed) QWidget::mouseMoveEvent(event);
       break;
+    }
   }
 }
 
@@ -629,6 +642,8 @@ void CImageView::mouseReleaseEvent(QMouseEvent* event) {
         break;
     }
   }
+  // A part's drag without a release action of its own (the rotation pivot) ends here.
+  for (CViewerPart* part : m_parts) part->MouseMove(event->position().toPoint(), event->buttons());
   QWidget::mouseReleaseEvent(event);
 }
 
@@ -765,6 +780,7 @@ void CImageView::paintEvent(QPaintEvent* event) {
                        tr("There are no images Lorimo can read in this directory ..."));
     }
   }
+  for (CViewerPart* part : m_parts) part->PaintOverlay(painter);
   // The corner between the two bars.
   if (m_pHBar->isVisible() && m_pVBar->isVisible())
     painter.fillRect(QRect(m_pVBar->x(), m_pHBar->y(), m_pVBar->width(), m_pHBar->height()),
@@ -878,6 +894,47 @@ void CImageView::ToggleAutoplay() {
 }
 
 void CImageView::StopAutoplay() { m_slideshow.Stop(); }
+
+// --- Edits ---
+
+void CImageView::ShowEditedImage(EDITSHOW how) {
+  m_bHoldChanges = false;
+  switch (how) {
+    case ES_REDRAW:
+    case ES_PASTED_AREA:
+      break;
+    case ES_NEW_IMAGE:
+      SyncOptions();
+      m_geometry.ResetZoomIndex();
+      PlaceFrame(m_geometry.ShowNewImage(m_pDocument->HasImage()));
+      break;
+    case ES_NEW_KEEP_ZOOM:
+    case ES_PASTED:
+      SyncOptions();
+      if (m_geometry.HasImage()) {
+        // Only the size is new: the factor, Best Fit and the scroll position
+        // (clamped by the layout) stay.
+        tagIMAGEDATA& data = m_pDocument->GetData();
+        data.nImageWidth = int(std::min<size_t>(data.image.columns(), INT32_MAX));
+        data.nImageHeight = int(std::min<size_t>(data.image.rows(), INT32_MAX));
+      } else {
+        PlaceFrame(m_geometry.ShowNewImage(m_pDocument->HasImage()));
+      }
+      break;
+  }
+  UpdateLayout();
+  UpdateTitle();
+  if (how == ES_PASTED || how == ES_PASTED_AREA) {
+    m_strTitle = QString::fromUtf16(CImageEdits::kPasteName);
+    emit TitleChanged(m_strTitle);
+  }
+  update();
+  emit NavigatorNotify(kNavigatorZoomed);
+}
+
+void CImageView::RemoveSelection() {
+  for (CViewerPart* part : m_parts) part->RemoveSelection();
+}
 
 // --- Messages ---
 

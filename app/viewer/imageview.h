@@ -23,11 +23,14 @@
 #include "viewer/fullscreenhost.h"
 #include "viewer/geometry.h"
 #include "viewer/imagedocument.h"
+#include "viewer/imageedits.h"
 #include "viewer/imagestepper.h"
 #include "viewer/slideshow.h"
 
+class CEditCommands;
 class CFileEditCommands;
 class CLorimoSettings;
+class QPainter;
 class QRubberBand;
 class QScrollBar;
 
@@ -51,6 +54,15 @@ class CViewerPart : public CCommandTarget {
   virtual bool OwnsCommand(int id) const = 0;
   // An input-mapping operation the viewer leaves to its parts; 1 when run.
   virtual int RunViewerOperation(VIEWEROPERATION /*operation*/, const POINT& /*pt*/) { return 0; }
+  // The mouse moved over the viewer while no zoom or hand drag runs; true
+  // when the part followed it.
+  virtual bool MouseMove(const QPoint& /*pt*/, Qt::MouseButtons /*buttons*/) { return false; }
+  // Drawn over the image (client pixels).
+  virtual void PaintOverlay(QPainter& /*painter*/) {}
+  // The selection goes (a file rotation, another image).
+  virtual void RemoveSelection() {}
+  // Another image was loaded, or the viewer emptied.
+  virtual void OnImageReplaced() {}
 };
 
 class CImageView : public QWidget, public CViewerOperations {
@@ -119,6 +131,14 @@ class CImageView : public QWidget, public CViewerOperations {
   // A key, a menu or minimizing stops the slideshow.
   void StopAutoplay();
 
+  // The edits: while held, document changes are not shown; ShowEditedImage
+  // then shows the edited image as it says and ends the hold.
+  void HoldImageChanges() { m_bHoldChanges = true; }
+  void ShowEditedImage(EDITSHOW how);
+  // Removes the edit selection, if any.
+  void RemoveSelection();
+  CEditCommands& EditCommands() { return *m_pEditCommands; }
+
   // Hooks other parts fill.
   // Asked before another image replaces a modified one: true goes on
   // (the image was saved or may be dropped), false cancels the step.
@@ -129,6 +149,9 @@ class CImageView : public QWidget, public CViewerOperations {
   std::function<bool(bool bForward)> favoritesHandOver;
   // Whether the e-mail dialog is up: full screen and autoplay wait for it.
   std::function<bool()> isEmailDialogVisible;
+  // Chooses a mouse tool (the rotation tool switches to Anchor); the main
+  // window routes the id.
+  std::function<int(int id)> selectMouseTool;
   // Where warnings go (text, caption); message boxes by default.
   std::function<void(const MyString& text, const MyString& caption)> showMessage;
 
@@ -235,6 +258,8 @@ class CImageView : public QWidget, public CViewerOperations {
   bool m_bTakingLoad = false;
   bool m_bLayingOut = false;
   std::vector<CViewerPart*> m_parts;
-  // Last: it uses the members above and is gone before them.
+  bool m_bHoldChanges = false;
+  // Last: they use the members above and are gone before them.
+  std::unique_ptr<CEditCommands> m_pEditCommands;
   std::unique_ptr<CFileEditCommands> m_pFileEdits;
 };
