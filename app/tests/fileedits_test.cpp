@@ -672,7 +672,11 @@ TEST_F(FileEdits, EditOptionsAreCheckedBeforeTheyAreStored) {
   EXPECT_EQ(options.Store(), 0);
   EXPECT_EQ(gSO[SO_SAVE_AFTER_ROTATE].nValue, int(IDC_SO_SAVE_ORIGINAL_NAME));  // none stored
   options.strSuffix = u"_turned";
+  EXPECT_TRUE(options.bFitSelection);
+  options.bFitSelection = false;
   ASSERT_EQ(options.Store(), 1);
+  EXPECT_EQ(gBO[BO_FIT_SEL].bFlag, 0);
+  EXPECT_EQ(gBO[BO_CROP_SEL].bFlag, 1);
   EXPECT_EQ(gSO[SO_SAVE_AFTER_ROTATE].nValue, int(IDC_SO_SAVE_APPEND_SUFFIX));
   EXPECT_EQ(MyString(gSO[SO_SAVE_APPEND].szText), MyString(u"_turned"));
   EXPECT_EQ(CExternalEditor::GetEditor(), MyString(u"/usr/bin/gimp"));
@@ -683,6 +687,7 @@ TEST_F(FileEdits, EditOptionsAreCheckedBeforeTheyAreStored) {
       dialog.Notice()->text().startsWith("The rotate and mirror options have not been set."));
   EXPECT_EQ(dialog.Options().strSuffix, MyString(u"_turned"));
   EXPECT_EQ(dialog.Options().nSaveAfter, int(IDC_SO_SAVE_APPEND_SUFFIX));
+  EXPECT_FALSE(dialog.Options().bFitSelection);
 }
 
 }  // namespace

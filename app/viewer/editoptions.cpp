@@ -14,6 +14,7 @@ tagEDITOPTIONS tagEDITOPTIONS::FromRecords() {
   options.bKeepDateTime = gSO[SO_KEEP_DATE_TIME].nValue != 0;
   options.bLossless = gSO[SO_JPG_LOSSLESS].nValue == 1;
   options.bTrim = gSO[SO_JPG_TRIM].nValue != 0;
+  options.bFitSelection = gBO[BO_FIT_SEL].bFlag != 0 || gBO[BO_CROP_SEL].bFlag == 0;
   options.strEditor = MyString(gszExtEdit, RecordTextLength(gszExtEdit));
   return options;
 }
@@ -39,6 +40,8 @@ int tagEDITOPTIONS::Store(MyString* error) const {
   gSO[SO_KEEP_DATE_TIME].nValue = bKeepDateTime ? 1 : 0;
   gSO[SO_JPG_LOSSLESS].nValue = bLossless ? 1 : 0;
   gSO[SO_JPG_TRIM].nValue = bTrim ? 1 : 0;
+  gBO[BO_FIT_SEL].bFlag = bFitSelection ? 1 : 0;
+  gBO[BO_CROP_SEL].bFlag = bFitSelection ? 0 : 1;
   SetRecordText(gszExtEdit, strEditor.c_str(), strEditor.GetLength());
   return 1;
 }

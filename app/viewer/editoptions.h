@@ -1,7 +1,8 @@
 #pragma once
 // The edit options as the "Edit Options" dialog shows them: what happens
 // to a rotated or mirrored file ("Save After RorM", the suffix, "Keep Orig
-// DateTime", the lossless JPEG choices) and the external editor. Read from
+// DateTime", the lossless JPEG choices), how a paste fills a selection
+// and the external editor. Read from
 // and stored into the option records the rest of the program uses.
 
 #include "corekit/mystring.h"
@@ -12,6 +13,9 @@ struct tagEDITOPTIONS {
   bool bKeepDateTime = false;
   bool bLossless = true;
   bool bTrim = false;
+  // Pasting into a selection scales the clipboard image to it ("Fit Image
+  // To Selection") or crops it ("Crop Image To Selection").
+  bool bFitSelection = true;
   MyString strEditor;
 
   static tagEDITOPTIONS FromRecords();

@@ -76,6 +76,15 @@ CDlgEditOptions::CDlgEditOptions(QWidget* parent, const tagEDITOPTIONS& options,
   rotateLayout->addWidget(m_pTrim);
   layout->addWidget(rotate);
 
+  auto* paste = new QGroupBox(tr("Paste"), this);
+  auto* pasteLayout = new QVBoxLayout(paste);
+  m_pPasteFit = new QRadioButton(QStringLiteral("Fit Image To Selection"), paste);
+  auto* pasteCrop = new QRadioButton(QStringLiteral("Crop Image To Selection"), paste);
+  (options.bFitSelection ? m_pPasteFit : pasteCrop)->setChecked(true);
+  pasteLayout->addWidget(m_pPasteFit);
+  pasteLayout->addWidget(pasteCrop);
+  layout->addWidget(paste);
+
   auto* editor = new QGroupBox(tr("External Editor"), this);
   auto* editorLayout = new QHBoxLayout(editor);
   m_pEditor = new QLineEdit(options.strEditor.ToQString(), editor);
@@ -99,6 +108,7 @@ tagEDITOPTIONS CDlgEditOptions::Options() const {
   options.bKeepDateTime = m_pKeepDateTime->isChecked();
   options.bLossless = m_pLossless->checkedId() == 1;
   options.bTrim = m_pTrim->isChecked();
+  options.bFitSelection = m_pPasteFit->isChecked();
   options.strEditor = MyString::FromQString(m_pEditor->text().trimmed());
   return options;
 }

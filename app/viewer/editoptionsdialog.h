@@ -10,6 +10,7 @@ class QButtonGroup;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QRadioButton;
 
 class CDlgEditOptions : public CDialog {
   Q_OBJECT
@@ -32,6 +33,7 @@ class CDlgEditOptions : public CDialog {
   QCheckBox* m_pKeepDateTime;
   QButtonGroup* m_pLossless;
   QCheckBox* m_pTrim;
+  QRadioButton* m_pPasteFit;
   QLineEdit* m_pEditor;
 };
 
