@@ -15,6 +15,7 @@
 
 #include <Magick++.h>
 
+#include "benchtiming.h"
 #include "corekit/straw.h"
 #include "viewer/imageio.h"
 #include "viewer/imagelibrary.h"
@@ -22,22 +23,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-double MedianMs(int runs, const std::function<bool()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    if (!work()) {
-      std::fprintf(stderr, "run failed\n");
-      std::exit(1);
-    }
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 // 6000 x 4000 with the detail of a photograph (about 5 MB at quality 90,
 // 4:2:0): noise at full size, softened as a lens would.

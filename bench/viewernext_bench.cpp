@@ -18,6 +18,7 @@
 
 #include <Magick++.h>
 
+#include "benchtiming.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "shell/commandids.h"
@@ -31,22 +32,6 @@ namespace {
 
 constexpr int kViewerWidth = 1920;
 constexpr int kViewerHeight = 1080;
-
-double MedianMs(int runs, const std::function<bool()>& work) {
-  std::vector<double> times;
-  for (int i = 0; i < runs; ++i) {
-    const auto start = std::chrono::steady_clock::now();
-    if (!work()) {
-      std::fprintf(stderr, "run failed\n");
-      std::exit(1);
-    }
-    times.push_back(
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count());
-  }
-  std::sort(times.begin(), times.end());
-  return times[times.size() / 2];
-}
 
 // 6000 x 4000 with the detail of a photograph: noise at full size,
 // softened as a lens would; each file a little different.

@@ -111,7 +111,9 @@ int CSortCommands::OnCommand(int id) {
   return 1;
 }
 
-bool CSortCommands::IsCommandChecked(int id) const {
+bool CSortCommands::IsCommandChecked(int id) const { return IsSortCommandChecked(id); }
+
+bool IsSortCommandChecked(int id) {
   switch (id) {
     case IDM_SORT_NAME:
       return gdwSortingMode == 0 || gdwSortingMode > 3;  // any other mode sorts by name

@@ -79,6 +79,10 @@ class CCommandRouter {
 // "Sort by": sets the sort settings of every folder listing
 // (gdwSortingMode, bSortAscending) and has the viewer sort its list again
 // (the same id, sent on to it).
+// Whether a "Sort by" entry is checked by the current sort settings; false
+// for any other id.
+bool IsSortCommandChecked(int id);
+
 class CSortCommands : public CCommandTarget {
  public:
   // viewer: where the re-sort is asked for; may be null.

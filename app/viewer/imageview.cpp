@@ -439,7 +439,6 @@ bool CImageView::IsCommandEnabled(int id) const {
 
 bool CImageView::IsCommandChecked(int id) const {
   if (const CViewerPart* part = PartOf(id)) return part->IsCommandChecked(id);
-  const bool bByName = gdwSortingMode < 1 || gdwSortingMode > 3;
   switch (id) {
     case IDM_LOCK_ZOOM_SCROLL:
       return m_geometry.IsLocked();
@@ -455,20 +454,8 @@ bool CImageView::IsCommandChecked(int id) const {
       return IsFullScreen();
     case IDM_MAXIMIZE_VIEW:
       return m_bMaximizeView;
-    case IDM_SORT_NAME:
-      return bByName;
-    case IDM_SORT_EXTENSION:
-      return gdwSortingMode == 1;
-    case IDM_SORT_SIZE:
-      return gdwSortingMode == 2;
-    case IDM_SORT_DATE:
-      return gdwSortingMode == 3;
-    case IDM_SORT_ASCENDING:
-      return bSortAscending != 0;
-    case IDM_SORT_DESCENDING:
-      return bSortAscending == 0;
     default:
-      return false;
+      return IsSortCommandChecked(id);
   }
 }
 
