@@ -128,7 +128,7 @@ class CImageReader {
     if (own == IK_PSD) return ReadPhotoshopImage(m_path, image, m_pHint, error);
     if (own == IK_JP2 || own == IK_J2K) return ReadJpeg2000(m_path, image, error);
     if (own == IK_HDF) return ReadHdfRaster(m_path, image, error);
-    if (named == IK_TIFF) return Call([&] { image->read(Spec() + "[0]"); });
+    if (named == IK_TIFF) return Call([&] { image->read(ReadName() + "[0]"); });
     if (HasHint() && sniffed == IK_JPEG) {
       std::string warning;
       if (ReadJpegScaled(m_path, *m_pHint, image, &warning)) {
@@ -141,7 +141,7 @@ class CImageReader {
       ApplyDecoderLimits(read);
       if (HasHint()) read.size(Magick::Geometry(size_t(m_pHint->cx), size_t(m_pHint->cy)));
       try {
-        read.read(Spec());
+        read.read(ReadName());
       } catch (const Magick::Warning&) {
         *image = read;
         throw;
@@ -154,7 +154,9 @@ class CImageReader {
 
  private:
   bool HasHint() const { return m_pHint && m_pHint->cx > 0 && m_pHint->cy > 0; }
-  std::string Spec() const { return (m_forced.empty() ? "" : m_forced + ":") + MagickPath(m_path); }
+  std::string ReadName() const {
+    return (m_forced.empty() ? "" : m_forced + ":") + MagickPath(m_path);
+  }
 
   // Runs a GraphicsMagick call; a warning is kept and the call counts as done.
   template <typename F>
@@ -170,7 +172,7 @@ class CImageReader {
   int ReadGif(Magick::Image* image) {
     if (m_pViewer) {
       std::vector<Magick::Image> frames;
-      Call([&] { Magick::readImages(&frames, Spec()); });
+      Call([&] { Magick::readImages(&frames, ReadName()); });
       if (frames.size() >= 2) {
         std::vector<Magick::Image> coalesced;
         Call([&] { Magick::coalesceImages(&coalesced, frames.begin(), frames.end()); });
@@ -187,7 +189,7 @@ class CImageReader {
     return Call([&] {
       Magick::Image read;
       try {
-        read.read(Spec() + "[0]");
+        read.read(ReadName() + "[0]");
       } catch (const Magick::Warning&) {
         *image = read;
         throw;

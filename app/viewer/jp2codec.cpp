@@ -100,36 +100,46 @@ int Fail(std::string* error, const std::string& why) {
   return 0;
 }
 
-// Opens the file and reads its headers. The caller keeps bytes alive as
-// long as the codec and stream are used.
-int OpenDecoder(const MyString& path, std::string* bytes, CMemoryStream* memory, CodecPtr* codec,
-                StreamPtr* stream, ImagePtr* header, std::string* message, std::string* error) {
+// One file being decoded: its bytes, the stream over them, the codec and
+// the image its header describes. Members are declared in the order they
+// must outlive each other.
+struct tagJP2DECODER {
+  std::string bytes;
+  std::string message;  // the codec's last error
+  CMemoryStream memory;
+  CodecPtr codec;
+  StreamPtr stream;
+  ImagePtr image;
+
+  // Reads the file and its headers.
+  int Open(const MyString& path, std::string* error);
+};
+
+int tagJP2DECODER::Open(const MyString& path, std::string* error) {
   MyString readError;
-  if (!ReadWholeFile(path, bytes, kMaxJpeg2000FileBytes, &readError))
+  if (!ReadWholeFile(path, &bytes, kMaxJpeg2000FileBytes, &readError))
     return Fail(error, readError.ToUtf8());
   const IMAGEKIND kind =
-      SniffImageKind(reinterpret_cast<const uint8_t*>(bytes->data()), bytes->size());
+      SniffImageKind(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
   if (kind != IK_JP2 && kind != IK_J2K) return Fail(error, "not a JPEG 2000 file");
-  memory->pData = reinterpret_cast<const uint8_t*>(bytes->data());
-  memory->nSize = bytes->size();
-  codec->reset(opj_create_decompress(kind == IK_JP2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
-  *stream = MakeStream(memory, true);
-  if (!*codec || !*stream) return Fail(error, "out of memory");
-  opj_set_error_handler(codec->get(), CollectMessage, message);
-  opj_set_warning_handler(codec->get(), IgnoreMessage, nullptr);
-  opj_set_info_handler(codec->get(), IgnoreMessage, nullptr);
+  memory.pData = reinterpret_cast<const uint8_t*>(bytes.data());
+  memory.nSize = bytes.size();
+  codec.reset(opj_create_decompress(kind == IK_JP2 ? OPJ_CODEC_JP2 : OPJ_CODEC_J2K));
+  stream = MakeStream(&memory, true);
+  if (!codec || !stream) return Fail(error, "out of memory");
+  opj_set_error_handler(codec.get(), CollectMessage, &message);
+  opj_set_warning_handler(codec.get(), IgnoreMessage, nullptr);
+  opj_set_info_handler(codec.get(), IgnoreMessage, nullptr);
   opj_dparameters_t parameters;
   opj_set_default_decoder_parameters(&parameters);
-  opj_image_t* image = nullptr;
-  if (!opj_setup_decoder(codec->get(), &parameters) ||
-      !opj_read_header(stream->get(), codec->get(), &image)) {
-    header->reset(image);
-    return Fail(error, message->empty() ? "cannot read the JPEG 2000 header" : *message);
-  }
-  header->reset(image);
-  if (image->numcomps == 0 || image->x1 <= image->x0 || image->y1 <= image->y0)
+  opj_image_t* header = nullptr;
+  const bool read = opj_setup_decoder(codec.get(), &parameters) &&
+                    opj_read_header(stream.get(), codec.get(), &header);
+  image.reset(header);
+  if (!read) return Fail(error, message.empty() ? "cannot read the JPEG 2000 header" : message);
+  if (header->numcomps == 0 || header->x1 <= header->x0 || header->y1 <= header->y0)
     return Fail(error, "JPEG 2000 image without pixels");
-  const uint64_t pixels = uint64_t(image->x1 - image->x0) * (image->y1 - image->y0);
+  const uint64_t pixels = uint64_t(header->x1 - header->x0) * (header->y1 - header->y0);
   if (pixels > uint64_t(kMaxImagePixels))
     return Fail(error, "image is larger than the pixel limit");
   return 1;
@@ -153,29 +163,22 @@ uint16_t Scaled(const opj_image_t& image, const opj_image_comp_t& comp, uint32_t
 }  // namespace
 
 int PingJpeg2000(const MyString& path, size_t* width, size_t* height, std::string* error) {
-  std::string bytes, message;
-  CMemoryStream memory;
-  CodecPtr codec;
-  StreamPtr stream;
-  ImagePtr image;
-  if (!OpenDecoder(path, &bytes, &memory, &codec, &stream, &image, &message, error)) return 0;
-  *width = image->x1 - image->x0;
-  *height = image->y1 - image->y0;
+  tagJP2DECODER decoder;
+  if (!decoder.Open(path, error)) return 0;
+  *width = decoder.image->x1 - decoder.image->x0;
+  *height = decoder.image->y1 - decoder.image->y0;
   return 1;
 }
 
 int ReadJpeg2000(const MyString& path, Magick::Image* result, std::string* error) {
-  std::string bytes, message;
-  CMemoryStream memory;
-  CodecPtr codec;
-  StreamPtr stream;
-  ImagePtr image;
-  if (!OpenDecoder(path, &bytes, &memory, &codec, &stream, &image, &message, error)) return 0;
-  if (!opj_decode(codec.get(), stream.get(), image.get()) ||
-      !opj_end_decompress(codec.get(), stream.get()))
-    return Fail(error, message.empty() ? "cannot decode the JPEG 2000 data" : message);
+  tagJP2DECODER decoder;
+  if (!decoder.Open(path, error)) return 0;
+  if (!opj_decode(decoder.codec.get(), decoder.stream.get(), decoder.image.get()) ||
+      !opj_end_decompress(decoder.codec.get(), decoder.stream.get()))
+    return Fail(error,
+                decoder.message.empty() ? "cannot decode the JPEG 2000 data" : decoder.message);
 
-  const opj_image_t& im = *image;
+  const opj_image_t& im = *decoder.image;
   for (uint32_t c = 0; c < im.numcomps; ++c)
     if (!im.comps[c].data || im.comps[c].w == 0 || im.comps[c].h == 0)
       return Fail(error, "JPEG 2000 component without data");

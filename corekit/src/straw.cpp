@@ -153,38 +153,38 @@ MyString CStrAW::printf(const char16_t* format, ...) {
       ++p;
       continue;
     }
-    // Collect the conversion into an 8-bit spec for snprintf.
-    std::string spec = "%";
+    // Collect the conversion into an 8-bit conversion for snprintf.
+    std::string conversion = "%";
     bool left = false;
     while (*p && std::strchr("-+ 0#", char(*p))) {
       if (*p == u'-') left = true;
-      spec += char(*p++);
+      conversion += char(*p++);
     }
     int width = -1, precision = -1;
     if (*p == u'*') {
       width = va_arg(args, int);
       if (width < 0) left = true, width = -width;
-      spec += std::to_string(width);
+      conversion += std::to_string(width);
       ++p;
     } else {
       if (*p >= u'0' && *p <= u'9') width = 0;
       while (*p >= u'0' && *p <= u'9') {
         width = width * 10 + (*p - u'0');
-        spec += char(*p++);
+        conversion += char(*p++);
       }
     }
     if (*p == u'.') {
-      spec += '.';
+      conversion += '.';
       ++p;
       precision = 0;
       if (*p == u'*') {
         precision = va_arg(args, int);
-        spec += std::to_string(precision < 0 ? 0 : precision);
+        conversion += std::to_string(precision < 0 ? 0 : precision);
         ++p;
       } else {
         while (*p >= u'0' && *p <= u'9') {
           precision = precision * 10 + (*p - u'0');
-          spec += char(*p++);
+          conversion += char(*p++);
         }
       }
     }
@@ -202,13 +202,13 @@ MyString CStrAW::printf(const char16_t* format, ...) {
       case u'd':
       case u'i':
         if (length == "ll")
-          std::snprintf(buf, sizeof buf, (spec + "lld").c_str(), va_arg(args, long long));
+          std::snprintf(buf, sizeof buf, (conversion + "lld").c_str(), va_arg(args, long long));
         else if (length == "l")
-          std::snprintf(buf, sizeof buf, (spec + "ld").c_str(), va_arg(args, long));
+          std::snprintf(buf, sizeof buf, (conversion + "ld").c_str(), va_arg(args, long));
         else if (length == "z")
-          std::snprintf(buf, sizeof buf, (spec + "zd").c_str(), va_arg(args, ptrdiff_t));
+          std::snprintf(buf, sizeof buf, (conversion + "zd").c_str(), va_arg(args, ptrdiff_t));
         else
-          std::snprintf(buf, sizeof buf, (spec + "d").c_str(), va_arg(args, int));
+          std::snprintf(buf, sizeof buf, (conversion + "d").c_str(), va_arg(args, int));
         break;
       case u'u':
       case u'x':
@@ -216,14 +216,15 @@ MyString CStrAW::printf(const char16_t* format, ...) {
       case u'o': {
         const char c = char(conv);
         if (length == "ll")
-          std::snprintf(buf, sizeof buf, (spec + "ll" + c).c_str(),
+          std::snprintf(buf, sizeof buf, (conversion + "ll" + c).c_str(),
                         va_arg(args, unsigned long long));
         else if (length == "l")
-          std::snprintf(buf, sizeof buf, (spec + "l" + c).c_str(), va_arg(args, unsigned long));
+          std::snprintf(buf, sizeof buf, (conversion + "l" + c).c_str(),
+                        va_arg(args, unsigned long));
         else if (length == "z")
-          std::snprintf(buf, sizeof buf, (spec + "z" + c).c_str(), va_arg(args, size_t));
+          std::snprintf(buf, sizeof buf, (conversion + "z" + c).c_str(), va_arg(args, size_t));
         else
-          std::snprintf(buf, sizeof buf, (spec + c).c_str(), va_arg(args, unsigned));
+          std::snprintf(buf, sizeof buf, (conversion + c).c_str(), va_arg(args, unsigned));
         break;
       }
       case u'f':
@@ -232,7 +233,7 @@ MyString CStrAW::printf(const char16_t* format, ...) {
       case u'E':
       case u'g':
       case u'G':
-        std::snprintf(buf, sizeof buf, (spec + char(conv)).c_str(), va_arg(args, double));
+        std::snprintf(buf, sizeof buf, (conversion + char(conv)).c_str(), va_arg(args, double));
         break;
       case u'p':
         std::snprintf(buf, sizeof buf, "%p", va_arg(args, void*));
