@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang clang-format libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config ccache clang clang-format libclang-rt-14-dev
   # Qt 6 (Widgets, Network, PrintSupport, DBus, Test) and its offscreen/xcb platforms
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   # images and metadata
