@@ -16,9 +16,9 @@
 #include <Magick++.h>
 
 #include "benchtiming.h"
+#include "codecs/imagelibrary.h"
 #include "corekit/straw.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
 
 namespace fs = std::filesystem;
 

@@ -19,11 +19,11 @@
 #include <Magick++.h>
 
 #include "benchtiming.h"
+#include "codecs/imagelibrary.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "shell/commandids.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/imageview.h"
 
 namespace fs = std::filesystem;

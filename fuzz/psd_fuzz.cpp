@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "viewer/psdreader.h"
+#include "codecs/psdreader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   CPsdMemorySource source(data, size);

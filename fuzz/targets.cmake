@@ -10,7 +10,7 @@ lorimo_fuzz_target(datafile
 lorimo_fuzz_target(psd
   FUZZER psd_fuzz.cpp
   LIBS lorimo_app
-  SOURCES app/viewer/psdreader.cpp
+  SOURCES app/codecs/psdreader.cpp
   INCLUDES app)
 
 lorimo_fuzz_target(favorites
@@ -23,3 +23,21 @@ lorimo_fuzz_target(favorites
           corekit/src/atomicfile.cpp corekit/src/filelock.cpp
   INCLUDES corekit/include nestbook/include nestbook/src
   DEPS Qt6::Core)
+
+set(codec_fuzz_sources app/codecs/imagelibrary.cpp app/codecs/librarylog.cpp
+    corekit/src/atomicfile.cpp corekit/src/mystring.cpp corekit/src/straw.cpp
+    corekit/src/platform.cpp corekit/src/filelock.cpp)
+
+lorimo_fuzz_target(jp2
+  FUZZER jp2_fuzz.cpp
+  LIBS lorimo_codecs
+  SOURCES app/codecs/jp2codec.cpp ${codec_fuzz_sources}
+  INCLUDES app corekit/include
+  DEPS Qt6::Core PkgConfig::GraphicsMagickPP PkgConfig::OpenJPEG PkgConfig::Exiv2)
+
+lorimo_fuzz_target(hdf
+  FUZZER hdf_fuzz.cpp
+  LIBS lorimo_codecs
+  SOURCES app/codecs/hdfcodec.cpp ${codec_fuzz_sources}
+  INCLUDES app corekit/include
+  DEPS Qt6::Core PkgConfig::GraphicsMagickPP PkgConfig::Exiv2 HDF4::HDF4)

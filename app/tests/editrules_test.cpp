@@ -8,9 +8,9 @@
 
 #include "corekit/straw.h"
 #include "testsupport/testsupport.h"
-#include "viewer/edittools.h"
-#include "viewer/editundo.h"
-#include "viewer/rotatename.h"
+#include "viewer/edit/edittools.h"
+#include "viewer/edit/editundo.h"
+#include "viewer/edit/rotatename.h"
 
 namespace fs = std::filesystem;
 

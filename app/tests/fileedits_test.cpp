@@ -13,21 +13,21 @@
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
+#include "codecs/losslessjpeg.h"
 #include "corekit/platform.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "shell/commandids.h"
 #include "shell/programhooks.h"
 #include "testsupport/testsupport.h"
-#include "viewer/editoptions.h"
-#include "viewer/editoptionsdialog.h"
-#include "viewer/fileeditcommands.h"
+#include "viewer/edit/editoptions.h"
+#include "viewer/edit/editoptionsdialog.h"
+#include "viewer/edit/fileeditcommands.h"
+#include "viewer/edit/imageprint.h"
+#include "viewer/edit/rotateflipfile.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
-#include "viewer/imageprint.h"
-#include "viewer/losslessjpeg.h"
 #include "viewer/progressmonitor.h"
-#include "viewer/rotateflipfile.h"
 #include "viewer/saveas.h"
 
 namespace fs = std::filesystem;

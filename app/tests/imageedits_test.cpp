@@ -2,7 +2,7 @@
 // copy and paste through the desktop clipboard, crop, resize (also
 // cancelled), rotation by any angle; and in the viewer: the dragged
 // selection, crop to it at a zoom factor, the measure label, the menu state.
-#include "viewer/imageedits.h"
+#include "viewer/edit/imageedits.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
@@ -23,12 +24,11 @@
 #include "shell/mainframe.h"
 #include "shell/settings.h"
 #include "testsupport/testsupport.h"
-#include "viewer/editcommands.h"
+#include "viewer/edit/editcommands.h"
+#include "viewer/edit/rotationpanel.h"
+#include "viewer/edit/selectionwindow.h"
 #include "viewer/imagedocument.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/imageview.h"
-#include "viewer/rotationpanel.h"
-#include "viewer/selectionwindow.h"
 
 namespace fs = std::filesystem;
 

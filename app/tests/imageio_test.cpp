@@ -5,13 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
+#include "codecs/jpegscaled.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
 #include "pixwork/formats.h"
 #include "pixwork/options.h"
 #include "testsupport/testsupport.h"
-#include "viewer/imagelibrary.h"
-#include "viewer/jpegscaled.h"
 
 namespace fs = std::filesystem;
 

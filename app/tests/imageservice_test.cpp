@@ -7,13 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "shell/mainframe.h"
 #include "testsupport/testsupport.h"
 #include "viewer/imagedocument.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/imageview.h"
 
 namespace fs = std::filesystem;

@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/slidesfile.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "pixwork/sortsettings.h"
 #include "testsupport/testsupport.h"
-#include "viewer/imagelibrary.h"
 
 namespace fs = std::filesystem;
 

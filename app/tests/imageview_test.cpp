@@ -17,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/slidesfile.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
@@ -26,7 +27,6 @@
 #include "shell/settings.h"
 #include "testsupport/testsupport.h"
 #include "viewer/autoplaypanel.h"
-#include "viewer/imagelibrary.h"
 
 namespace fs = std::filesystem;
 

@@ -1,4 +1,4 @@
-#include "viewer/losslessjpeg.h"
+#include "codecs/losslessjpeg.h"
 
 #include <QProcess>
 #include <QStringList>

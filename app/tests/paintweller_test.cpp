@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "viewer/imagelibrary.h"
+#include "codecs/imagelibrary.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "viewer/psdreader.h"
+#include "codecs/psdreader.h"
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
+#include "codecs/psdimage.h"
 #include "corekit/straw.h"
 #include "psdfixture.h"
 #include "testsupport/testsupport.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
-#include "viewer/psdimage.h"
 
 namespace {
 

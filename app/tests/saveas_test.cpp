@@ -6,12 +6,12 @@
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
+#include "codecs/exifcopy.h"
+#include "codecs/imagelibrary.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "testsupport/testsupport.h"
-#include "viewer/exifcopy.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/imageview.h"
 
 namespace fs = std::filesystem;

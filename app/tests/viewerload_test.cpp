@@ -9,13 +9,13 @@
 
 #include <gtest/gtest.h>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
 #include "testsupport/testsupport.h"
 #include "viewer/gifanimation.h"
 #include "viewer/imagedocument.h"
 #include "viewer/imageio.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/imageview.h"
 #include "viewer/progressmonitor.h"
 #include "viewer/progressstrip.h"

@@ -1,7 +1,7 @@
 #include "viewer/imagedocument.h"
 
+#include "codecs/imagelibrary.h"
 #include "pixwork/options.h"
-#include "viewer/imagelibrary.h"
 #include "viewer/paintweller.h"
 
 namespace {

@@ -7,19 +7,16 @@
 #include <mutex>
 #include <unordered_map>
 
-#include "corekit/atomicfile.h"
+#include "codecs/imagelibrary.h"
+#include "codecs/imagereader.h"
+#include "codecs/imagewriter.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
 #include "corekit/straw.h"
 #include "corekit_ui/uiutil.h"
 #include "pixwork/formats.h"
 #include "pixwork/options.h"
-#include "viewer/hdfcodec.h"
-#include "viewer/imagelibrary.h"
-#include "viewer/jp2codec.h"
-#include "viewer/jpegscaled.h"
 #include "viewer/progressmonitor.h"
-#include "viewer/psdimage.h"
 
 namespace {
 
@@ -103,109 +100,6 @@ class CSlotHold {
   bool m_bHeld = false;
 };
 
-// One read by the reading rules; warnings are collected, errors thrown.
-class CImageReader {
- public:
-  CImageReader(const MyString& path, const MyString& extension, const std::string& forcedFormat,
-               const SIZE* sizeHint, CLoadTarget* viewer)
-      : m_path(path),
-        m_extension(extension),
-        m_forced(forcedFormat),
-        m_pHint(sizeHint),
-        m_pViewer(viewer) {}
-
-  // 1 and the image; 0 with the reason in error (our own coders); GraphicsMagick errors throw.
-  int Read(Magick::Image* image, std::string* error) {
-    const IMAGEKIND sniffed = SniffImageFile(m_path);
-    const IMAGEKIND named = KindOfExtension(m_extension);
-    // Our own coders go by content first, then by name.
-    IMAGEKIND own = IK_UNKNOWN;
-    for (IMAGEKIND kind : {sniffed, named})
-      if (own == IK_UNKNOWN &&
-          (kind == IK_PSD || kind == IK_JP2 || kind == IK_J2K || kind == IK_HDF))
-        own = kind;
-    if (named == IK_GIF || sniffed == IK_GIF) return ReadGif(image);
-    if (own == IK_PSD) return ReadPhotoshopImage(m_path, image, m_pHint, error);
-    if (own == IK_JP2 || own == IK_J2K) return ReadJpeg2000(m_path, image, error);
-    if (own == IK_HDF) return ReadHdfRaster(m_path, image, error);
-    if (named == IK_TIFF) return Call([&] { image->read(ReadName() + "[0]"); });
-    if (HasHint() && sniffed == IK_JPEG) {
-      std::string warning;
-      if (ReadJpegScaled(m_path, *m_pHint, image, &warning)) {
-        if (!warning.empty()) m_warnings.push_back(warning);
-        return 1;
-      }
-    }
-    return Call([&] {
-      Magick::Image read;
-      ApplyDecoderLimits(read);
-      if (HasHint()) read.size(Magick::Geometry(size_t(m_pHint->cx), size_t(m_pHint->cy)));
-      try {
-        read.read(ReadName());
-      } catch (const Magick::Warning&) {
-        *image = read;
-        throw;
-      }
-      *image = read;
-    });
-  }
-
-  const std::vector<std::string>& Warnings() const { return m_warnings; }
-
- private:
-  bool HasHint() const { return m_pHint && m_pHint->cx > 0 && m_pHint->cy > 0; }
-  std::string ReadName() const {
-    return (m_forced.empty() ? "" : m_forced + ":") + MagickPath(m_path);
-  }
-
-  // Runs a GraphicsMagick call; a warning is kept and the call counts as done.
-  template <typename F>
-  int Call(F&& f) {
-    try {
-      f();
-    } catch (const Magick::Warning& warning) {
-      m_warnings.push_back(warning.what());
-    }
-    return 1;
-  }
-
-  int ReadGif(Magick::Image* image) {
-    if (m_pViewer) {
-      std::vector<Magick::Image> frames;
-      Call([&] { Magick::readImages(&frames, ReadName()); });
-      if (frames.size() >= 2) {
-        std::vector<Magick::Image> coalesced;
-        Call([&] { Magick::coalesceImages(&coalesced, frames.begin(), frames.end()); });
-        if (coalesced.empty()) throw Magick::ErrorCorruptImage("cannot coalesce the frames");
-        *image = coalesced.front();
-        m_pViewer->StartAnimation(std::move(coalesced));
-        return 1;
-      }
-      if (frames.size() == 1) {
-        *image = frames.front();
-        return 1;
-      }
-    }
-    return Call([&] {
-      Magick::Image read;
-      try {
-        read.read(ReadName() + "[0]");
-      } catch (const Magick::Warning&) {
-        *image = read;
-        throw;
-      }
-      *image = read;
-    });
-  }
-
-  MyString m_path;
-  MyString m_extension;
-  std::string m_forced;
-  const SIZE* m_pHint;
-  CLoadTarget* m_pViewer;
-  std::vector<std::string> m_warnings;
-};
-
 // Made from pixels, not by a coder, so that a cancelled decode's monitor
 // cannot abort it too.
 Magick::Image BlackImage() {
@@ -252,15 +146,6 @@ void SetImageMessageSink(ImageMessageSink sink) {
   gSink = std::move(sink);
 }
 
-Magick::Color TransparencyColor(const Magick::Color& background) {
-  auto offGrid = [](Magick::Quantum q) -> Magick::Quantum {
-    if (MaxRGB < 65535 || q % 257 != 0) return q;
-    return q == MaxRGB ? Magick::Quantum(q - 1) : Magick::Quantum(q + 1);
-  };
-  return Magick::Color(offGrid(background.redQuantum()), offGrid(background.greenQuantum()),
-                       offGrid(background.blueQuantum()));
-}
-
 int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport,
               const SIZE* sizeHint) {
   CFileInfo info;
@@ -287,27 +172,21 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
 
   if (monitor) monitor->Begin();
   if (viewer) viewer->StopAnimation();
-  Magick::Image image;
+  CImageReadRequest request;
+  request.path = path;
+  request.extension = extension;
+  request.forcedFormat = forced;
+  request.sizeHint = sizeHint;
+  request.bAllFrames = viewer != nullptr;
+  CImageReadResult result;
+  bool failed = !ReadImageFile(request, &result);
+  Magick::Image image = result.image;
+  if (viewer && !result.frames.empty()) viewer->StartAnimation(std::move(result.frames));
+  MyString shortText = failed ? CStrAW::a_toW(result.error) : MyString();
   MyString message;
-  MyString shortText;
-  bool failed = false;
-  CImageReader reader(path, extension, forced, sizeHint, viewer);
-  try {
-    std::string error;
-    if (!reader.Read(&image, &error)) {
-      failed = true;
-      shortText = CStrAW::a_toW(error);
-    }
-  } catch (const Magick::Exception& e) {
-    failed = true;
-    shortText = CStrAW::a_toW(e.what());
-  } catch (...) {
-    failed = true;
-    shortText = u"Unknown error";
-    message = u"Unhandled exception loading " + path + u" !";
-  }
+  if (result.bUnexpected) message = u"Unhandled exception loading " + path + u" !";
   MyString warnings;
-  for (const std::string& warning : reader.Warnings())
+  for (const std::string& warning : result.warnings)
     warnings += u"Decoder warning loading " + path + u"! \n" + CStrAW::a_toW(warning);
   if (failed && message.IsEmpty()) message = u"Decoder error loading " + path + u" !\n" + shortText;
   message = warnings + (warnings.IsEmpty() || message.IsEmpty() ? u"" : u"\n") + message;
@@ -343,72 +222,27 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   if (!failed || cancelled) *out = image;
   slot.Release();
   if (viewer && !CProgressMonitor::IsClosing()) {
-    bool transparent = false;
     Magick::Color color;
-    if (!failed && out->matte()) {
-      transparent = true;
-      color = TransparencyColor(out->backgroundColor());
-      try {
-        Magick::Image composed(Magick::Geometry(out->columns(), out->rows()), color);
-        composed.composite(*out, 0, 0, Magick::AtopCompositeOp);
-        composed.matte(false);
-        // An 8-bit file stays 8-bit when it is saved again.
-        composed.depth(out->depth());
-        *out = composed;
-      } catch (const std::exception&) {
-        transparent = false;
-      }
-    }
+    const bool transparent = !failed && FlattenOverTransparencyColor(out, &color);
     viewer->OnLoadFinished(!failed, transparent, color);
   }
   return failed ? 0 : 1;
 }
 
-// The quality a JPEG is written at: the one chosen for this image (the
-// format options put it on the image), else the "JPG Quality" setting.
-// An image nobody chose for carries the library's default.
-static unsigned JpegWriteQuality(const Magick::Image& image) {
-  static const unsigned libraryDefault = Magick::Image().quality();
-  if (image.quality() != libraryDefault) return image.quality();
-  return unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
-}
-
 bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
   InitializeImageLibrary();
-  std::string bytes;
   MyString error;
-  try {
-    Magick::Image copy = image;
-    Magick::Color color;
-    if (CLoadTarget* viewer = FindLoadTarget(owner); viewer && viewer->GetTransparency(&color)) {
+  Magick::Image copy = image;
+  Magick::Color color;
+  if (CLoadTarget* viewer = FindLoadTarget(owner); viewer && viewer->GetTransparency(&color)) {
+    try {
       copy.transparent(color);
+    } catch (const std::exception& e) {
+      error = CStrAW::a_toW(e.what());
     }
-    const MyString extension =
-        path.GetStringExtension().Mid(path.GetStringExtension().IsEmpty() ? 0 : 1);
-    const IMAGEKIND kind = KindOfExtension(extension);
-    std::string codecError;
-    if (kind == IK_JP2) {
-      if (!WriteJpeg2000(copy, &bytes, &codecError)) error = CStrAW::a_toW(codecError);
-    } else if (kind == IK_HDF) {
-      if (!WriteHdfRaster(copy, &bytes, &codecError)) error = CStrAW::a_toW(codecError);
-    } else {
-      if (!extension.IsEmpty()) copy.magick(MagickFormatOfExtension(extension));
-      if (kind == IK_JPEG) copy.quality(JpegWriteQuality(copy));
-      Magick::Blob blob;
-      try {
-        copy.write(&blob);
-      } catch (const Magick::Warning&) {
-        // The file was written; what the warning says does not make it wrong.
-      }
-      if (blob.length() == 0) throw Magick::ErrorBlob("nothing was written");
-      bytes.assign(static_cast<const char*>(blob.data()), blob.length());
-    }
-  } catch (const std::exception& e) {
-    error = CStrAW::a_toW(e.what());
   }
-  if (error.IsEmpty() && !WriteFileAtomically(path, bytes, &error) && error.IsEmpty())
-    error = u"The file could not be written.";
-  if (error.IsEmpty()) return true;
+  const unsigned quality = unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
+  if (error.IsEmpty() && WriteImageFile(path, copy, quality, &error)) return true;
   if (!AnyAutoplayRunning() && ShowErrorsOption())
     ShowImageMessage(owner, error, u"Lorimo: SaveImage() function");
   return false;
@@ -416,41 +250,8 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
 
 int ReadImageHeader(const MyString& path, SIZE* size) {
   if (!size || path.IsEmpty()) return 0;
-  InitializeImageLibrary();
   std::string forced;
   const MyString extension = ReadingExtension(path, &forced);
   if (extension.IsEmpty()) return 0;
-  const IMAGEKIND sniffed = SniffImageFile(path);
-  const IMAGEKIND named = KindOfExtension(extension);
-  size_t width = 0, height = 0;
-  std::string error;
-  int ok = 0;
-  auto is = [&](IMAGEKIND kind) {
-    return sniffed == kind || (sniffed == IK_UNKNOWN && named == kind);
-  };
-  if (is(IK_PSD)) {
-    ok = PingPhotoshopImage(path, &width, &height);
-  } else if (is(IK_JP2) || is(IK_J2K)) {
-    ok = PingJpeg2000(path, &width, &height, &error);
-  } else if (is(IK_HDF)) {
-    ok = PingHdfRaster(path, &width, &height, &error);
-  } else {
-    try {
-      Magick::Image image;
-      try {
-        image.ping((forced.empty() ? "" : forced + ":") + MagickPath(path) +
-                   (named == IK_GIF || named == IK_TIFF || sniffed == IK_GIF ? "[0]" : ""));
-      } catch (const Magick::Warning&) {
-      }
-      width = image.columns();
-      height = image.rows();
-      ok = width > 0 && height > 0;
-    } catch (const std::exception&) {
-      ok = 0;
-    }
-  }
-  if (!ok || width > size_t(INT32_MAX) || height > size_t(INT32_MAX)) return 0;
-  size->cx = int32_t(width);
-  size->cy = int32_t(height);
-  return 1;
+  return PingImageFile(path, extension, forced, size);
 }

@@ -1,15 +1,16 @@
 #pragma once
-// LoadImage and SaveImage: every image the program shows, converts, prints
-// or hands to a library is read and written here, on GraphicsMagick (and
-// our own coders for Photoshop, JPEG 2000 and HDF). Decodes are serialised
-// by the load slot and end on the stop event. Any thread; message boxes
-// are shown on the GUI thread.
+// LoadImage and SaveImage: the viewer's reads and writes, on the codec layer
+// (codecs/imagereader.h, codecs/imagewriter.h) with the viewer's load slot,
+// stop event, progress strip and message boxes on top. Work that is not the
+// viewer's reads through the codec layer directly. Any thread; message
+// boxes are shown on the GUI thread.
 
 #include <functional>
 #include <vector>
 
 #include <Magick++.h>
 
+#include "codecs/imagereader.h"
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
 
@@ -65,12 +66,6 @@ int ReadImageHeader(const MyString& path, SIZE* size);
 // The short message of the last failed load ("Unknown error" when it was
 // no decoder error).
 MyString GetLastLoadError();
-
-// The colour transparent pixels take when a transparent image is shown:
-// the background colour moved by one 16-bit step off the values 8-bit
-// files hold, so that no opaque pixel of such a file shares it and saving
-// turns only the formerly transparent pixels transparent again.
-Magick::Color TransparencyColor(const Magick::Color& background);
 
 // Where the load and save message boxes go (owner, text, caption); an empty
 // function restores the message boxes. Tests record them instead.

@@ -20,10 +20,10 @@
 #include "corekit/mystring.h"
 #include "shell/commandrouter.h"
 #include "shell/vieweroperations.h"
+#include "viewer/edit/imageedits.h"
 #include "viewer/fullscreenhost.h"
 #include "viewer/geometry.h"
 #include "viewer/imagedocument.h"
-#include "viewer/imageedits.h"
 #include "viewer/imagestepper.h"
 #include "viewer/slideshow.h"
 

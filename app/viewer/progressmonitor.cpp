@@ -2,22 +2,9 @@
 
 #include <chrono>
 
-#include <Magick++.h>
-
 namespace {
 
 std::atomic<bool> gbClosing{false};
-// The monitor of the decode in progress; loads are serialised by the load
-// slot, so there is at most one.
-std::atomic<CProgressMonitor*> gActiveMonitor{nullptr};
-
-MagickPassFail OnMagickProgress(const char*, const MagickLib::magick_int64_t quantum,
-                                const MagickLib::magick_uint64_t span, MagickLib::ExceptionInfo*) {
-  CProgressMonitor* monitor = gActiveMonitor.load();
-  // Work of other threads (thumbnails, filters) is not the viewer's decode.
-  if (!monitor || !monitor->IsRunningOnThisThread()) return MagickPass;
-  return monitor->OnProgress(quantum, span) ? MagickPass : MagickFail;
-}
 
 int64_t SteadyMilliseconds() {
   return std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -31,8 +18,7 @@ CProgressMonitor::CProgressMonitor(Clock clock)
     : m_clock(clock ? std::move(clock) : Clock(SteadyMilliseconds)) {}
 
 CProgressMonitor::~CProgressMonitor() {
-  CProgressMonitor* self = this;
-  gActiveMonitor.compare_exchange_strong(self, nullptr);
+  if (GetThreadDecodeProgress() == this) SetThreadDecodeProgress(m_pPrevious);
 }
 
 void CProgressMonitor::SetClock(Clock clock) {
@@ -48,14 +34,13 @@ void CProgressMonitor::Begin() {
   m_bCancel = false;
   m_bShown = false;
   m_nFirstCall = -1;
-  static std::once_flag installed;
-  std::call_once(installed, [] { MagickLib::SetMonitorHandler(OnMagickProgress); });
-  gActiveMonitor = this;
+  CDecodeProgress* previous = SetThreadDecodeProgress(this);
+  if (previous != this) m_pPrevious = previous;
 }
 
 void CProgressMonitor::End() {
-  CProgressMonitor* self = this;
-  gActiveMonitor.compare_exchange_strong(self, nullptr);
+  if (GetThreadDecodeProgress() == this) SetThreadDecodeProgress(m_pPrevious);
+  m_pPrevious = nullptr;
   if (m_bShown && m_pView) m_pView->HideProgress();
   {
     std::lock_guard<std::mutex> lock(m_mutex);

@@ -11,6 +11,8 @@
 #include <mutex>
 #include <thread>
 
+#include "codecs/decodeprogress.h"
+
 // What the monitor shows. Called on the loading thread; an implementation
 // hands the work to the GUI thread when that is another one.
 class CProgressView {
@@ -24,7 +26,7 @@ class CProgressView {
   virtual void HideProgress() = 0;
 };
 
-class CProgressMonitor {
+class CProgressMonitor : public CDecodeProgress {
  public:
   // Milliseconds of a steady clock; tests pass their own.
   using Clock = std::function<int64_t()>;
@@ -38,14 +40,15 @@ class CProgressMonitor {
   void SetView(CProgressView* view) { m_pView = view; }
   void SetClock(Clock clock);
 
-  // A viewer decode starts on the calling thread: the monitor becomes
-  // GraphicsMagick's and the cancel flag is cleared.
+  // A viewer decode starts on the calling thread: the monitor becomes the
+  // thread's decode progress and the cancel flag is cleared.
   void Begin();
-  // The decode ended: the monitor is removed and the strip hidden.
+  // The decode ended: the thread's previous progress comes back and the
+  // strip is hidden. Called on the thread that began.
   void End();
 
   // One report of the decoder. False asks it to abort.
-  bool OnProgress(int64_t done, uint64_t total);
+  bool OnProgress(int64_t done, uint64_t total) override;
   // The percentage done * 100 / total (0 for an empty total), 0..100.
   static int Percent(int64_t done, uint64_t total);
 
@@ -73,4 +76,5 @@ class CProgressMonitor {
   std::condition_variable m_ended;
   bool m_bRunning = false;
   std::thread::id m_thread;
+  CDecodeProgress* m_pPrevious = nullptr;
 };

@@ -2,14 +2,14 @@
 
 #include <QMessageBox>
 
+#include "codecs/exifcopy.h"
+#include "codecs/losslessjpeg.h"
 #include "corekit/platform.h"
 #include "pixwork/dibfile.h"
 #include "pixwork/imageformatoptions.h"
 #include "pixwork/options.h"
-#include "viewer/exifcopy.h"
 #include "viewer/imagedocument.h"
 #include "viewer/imageio.h"
-#include "viewer/losslessjpeg.h"
 
 namespace {
 
