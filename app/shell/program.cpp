@@ -20,6 +20,7 @@
 #include "shell/settingsexport.h"
 #include "shell/settingsnotice.h"
 #include "shell/singleinstance.h"
+#include "viewer/progressmonitor.h"
 
 namespace {
 
@@ -53,6 +54,7 @@ bool CLorimoProgram::InitInstance() {
       kCrashReportAddress, kCrashReportCaption);
 
   GetStopEvent().Reset();
+  CProgressMonitor::SetClosing(false);
   GetPluginsLoadedEvent().Reset();
   m_strInstallFile = GetInstallFilePath();
   GetOpenFilter();
@@ -149,6 +151,8 @@ void CLorimoProgram::OnMainWindowClosing() {
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.askToSaveModifiedImage) hooks.askToSaveModifiedImage();
   if (hooks.stopAutoplay) hooks.stopAutoplay();
+  // Only now: a save the question asked for must not be cancelled.
+  CProgressMonitor::SetClosing(true);
   GetStopEvent().Set();
   const tagWINDOWSTATE state = CaptureWindowState(m_frame.get());
   if (hooks.uninitializePrinting) hooks.uninitializePrinting();

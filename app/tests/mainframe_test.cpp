@@ -8,17 +8,23 @@
 #include <QTcpSocket>
 #include <QTimer>
 #include <functional>
+#include <optional>
 #include <ostream>
 
+#include <Magick++.h>
 #include <gtest/gtest.h>
 
+#include "corekit/loadslot.h"
 #include "corekit/straw.h"
 #include "shell/aboutdialog.h"
 #include "shell/acquisitionbridge.h"
+#include "shell/program.h"
+#include "shell/programhooks.h"
 #include "shell/versioncheck.h"
 #include "shell/volumewatcher.h"
 #include "testsupport/testsupport.h"
 #include "viewer/imageview.h"
+#include "viewer/progressmonitor.h"
 #include "viewer/progressstrip.h"
 
 namespace {
@@ -49,6 +55,34 @@ TEST(MainFrame, ShowsSampleImagesCentredAndFitted) {
   EXPECT_NEAR(drawn.center().x(), area.center().x(), 1);
   // The fitted size is rounded to whole pixels.
   EXPECT_NEAR(drawn.width(), drawn.height() * 640.0 / 480.0, 1.5);
+}
+
+// Closing the main window marks the program as closing, so that a decode or
+// edit still running gives up; the save question is answered before that,
+// so the save it asks for is not cancelled.
+TEST(MainFrame, ClosingMarksTheProgramClosingAfterTheSaveQuestion) {
+  std::optional<bool> closingAtQuestion;
+  {
+    CLorimoProgram program{MyStringList()};
+    ASSERT_TRUE(program.InitInstance());
+    EXPECT_FALSE(CProgressMonitor::IsClosing());
+    GetProgramHooks().askToSaveModifiedImage = [&] {
+      closingAtQuestion = CProgressMonitor::IsClosing();
+    };
+    program.MainFrame()->close();
+    EXPECT_EQ(closingAtQuestion, std::optional<bool>(false));
+    EXPECT_TRUE(CProgressMonitor::IsClosing());
+    CProgressMonitor decode;
+    decode.Begin();
+    EXPECT_FALSE(decode.OnProgress(1, 10));  // asked to abort
+    decode.End();
+  }
+  // The program's end let go of the process-wide state; later tests of this
+  // process load images again.
+  GetProgramHooks().askToSaveModifiedImage = nullptr;
+  CProgressMonitor::SetClosing(false);
+  GetStopEvent().Reset();
+  Magick::InitializeMagick(nullptr);
 }
 
 TEST(MainFrame, UnreadableFileLeavesTheViewerEmpty) {

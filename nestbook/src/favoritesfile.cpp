@@ -1,6 +1,7 @@
 #include "nestbook/favoritesfile.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <limits>
 #include <memory>
 #include <numeric>
@@ -15,6 +16,9 @@
 #include "nodenames.h"
 
 namespace {
+
+// Far more than any favorites tree takes; a larger file is not one.
+constexpr size_t kMaxFavoritesFileBytes = size_t(64) << 20;
 
 // Ends the load at a record that cannot be read.
 int Damaged(std::istream& stream, tagFAVORITESDATA* data) {
@@ -218,13 +222,26 @@ int FTLoadDataFromFile(tagFAVORITESDATA* data, const MyString& path) {
   delete data->pRoot;
   data->pRoot = CFavoritesNode::CreateRoot();
   data->bDamaged = 0;
+  data->bUnreadable = 0;
+  if (path.IsEmpty()) return 1;
   std::string bytes;
-  if (path.IsEmpty() || !ReadWholeFile(path, &bytes)) return 1;
+  MyString error;
+  if (!ReadWholeFile(path, &bytes, kMaxFavoritesFileBytes, &error)) {
+    std::error_code ec;
+    if (!std::filesystem::exists(CStrAW::ToPath(path), ec) && !ec) return 1;  // a first start
+    // An empty tree saved at exit would replace every favorite in the file.
+    data->bUnreadable = 1;
+    data->pRoot->bFileNotRead = 1;
+    NestbookShowMessage(
+        u"The favorites could not be read: " + error +
+        u"\nThe file is left as it is; changes to the favorites will not be saved.");
+    return 0;
+  }
   std::istringstream stream(bytes);
   FTLoadDataFromStream(stream, data);
   if (!data->bDamaged) return 1;
   // The next save writes only what could be read; the user's file stays here.
-  WriteFileAtomically(path + u".damaged", bytes);
+  if (!WriteFileAtomically(path + u".damaged", bytes)) data->pRoot->bFileNotRead = 1;
   return 0;
 }
 
@@ -255,6 +272,12 @@ int FTSaveDataToFile(const CFavoritesNode* root, int32_t browseIndex, int32_t im
 int FTSaveDataToFile(const CFavoritesNode* root, int32_t browseIndex, int32_t imageIndex,
                      const MyString& path) {
   if (!root) return 0;
+  if (root->bFileNotRead) {
+    NestbookShowMessage(u"The favorites were not saved: " + path +
+                        u" could not be read whole when they were loaded, and saving would "
+                        u"replace the favorites it holds.");
+    return 0;
+  }
   // Saved also when the lock file cannot be made: the write is atomic, so
   // another writer can never leave half a file, only an older whole one.
   CFileLockGuard lock(GetFavoritesLock());

@@ -28,7 +28,7 @@ MyString DefaultNodeName(const MyString& path, int32_t type) {
 }
 
 CFavoritesNode::CFavoritesNode(const CFavoritesNode& other)
-    : CItemData(other), pParent(other.pParent) {
+    : CItemData(other), pParent(other.pParent), bFileNotRead(other.bFileNotRead) {
   vChildren.reserve(other.vChildren.size());
   try {
     for (const CFavoritesNode* child : other.vChildren) {

@@ -260,6 +260,49 @@ TEST(FavoritesFileTest, AMissingFileGivesTheBareRoot) {
   EXPECT_EQ(Utf8(loaded.root()), "Favorites");
 }
 
+TEST(FavoritesFileTest, AFileThatCannotBeReadIsNeverSavedOver) {
+  std::vector<std::string> messages;
+  NestbookSetMessageFct([&](const MyString& text) { messages.push_back(text.ToUtf8()); });
+  const fs::path folder = testsupport::NewTempDir("unreadable");
+  const fs::path file = folder / "FAVORITES.TXT";
+  testsupport::WriteFile(file, kExample);
+  fs::resize_file(file, (size_t(64) << 20) + 1);  // over the limit, also for root
+
+  Loaded loaded;
+  EXPECT_EQ(FTLoadDataFromFile(&loaded.data, W(file)), 0);
+  EXPECT_EQ(loaded.data.bUnreadable, 1);
+  EXPECT_TRUE(loaded.root()->vChildren.empty());
+  EXPECT_EQ(messages.size(), 1u);
+  Add(loaded.root(), u"Added meanwhile", 1);
+  // The trouble passed (as too many open files would): the tree still
+  // lacks what the file holds.
+  fs::resize_file(file, sizeof kExample - 1);
+  EXPECT_EQ(FTSaveDataToFile(loaded.root(), -1, 0, W(file)), 0);
+  EXPECT_EQ(testsupport::ReadFile(file), kExample);
+  EXPECT_EQ(messages.size(), 2u);
+
+  // Read whole, it is saved again as usual.
+  EXPECT_EQ(FTLoadDataFromFile(&loaded.data, W(file)), 1);
+  EXPECT_EQ(loaded.data.bUnreadable, 0);
+  EXPECT_EQ(FTSaveDataToFile(loaded.root(), -1, 0, W(file)), 1);
+  EXPECT_EQ(testsupport::ReadFile(file), kExample);
+
+  // A folder in the file's place is there, not missing.
+  fs::create_directories(folder / "folder" / "FAVORITES.TXT" / "inside");
+  EXPECT_EQ(FTLoadDataFromFile(&loaded.data, W(folder / "folder" / "FAVORITES.TXT")), 0);
+  EXPECT_EQ(loaded.data.bUnreadable, 1);
+
+  // A damaged file whose copy cannot be kept is not saved over either.
+  const std::string damaged = kAB + "1:0:x:0:3:3:0:1:C\r\n\r\n";
+  testsupport::WriteFile(file, damaged);
+  fs::create_directories(folder / "FAVORITES.TXT.damaged" / "inside");
+  EXPECT_EQ(FTLoadDataFromFile(&loaded.data, W(file)), 0);
+  EXPECT_EQ(Sequence(loaded.root()), (Names{"A", "B"}));
+  EXPECT_EQ(FTSaveDataToFile(loaded.root(), -1, 0, W(file)), 0);
+  EXPECT_EQ(testsupport::ReadFile(file), damaged);
+  NestbookSetMessageFct(nullptr);
+}
+
 TEST(FavoritesFileTest, ALineBreakInAPathCannotShiftTheRecordsAfterIt) {
   const RootPtr root = NewRoot();
   Add(root.get(), nullptr, 2, u"/d/two\nlines");

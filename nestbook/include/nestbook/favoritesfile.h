@@ -28,6 +28,7 @@ struct tagFAVORITESDATA {
   int32_t nImageIndex = 0;          // the "-4" record
   int32_t nBrowseIndex = -1;        // the "-3" record
   int32_t bDamaged = 0;             // records were dropped while reading
+  int32_t bUnreadable = 0;          // the file is there but could not be read
 };
 
 // Deeper records end the load: no folder on disk lies deeper (paths end at
@@ -36,9 +37,12 @@ constexpr int32_t kMaxFavoritesDepth = 2048;
 
 // Destroys data->pRoot, makes a new root and fills it from the favorites
 // file (without the favorites lock). A missing file leaves the bare root.
-// When records had to be dropped, a copy of the file is kept beside it as
-// "FAVORITES.TXT.damaged" before anything can overwrite it, and 0 is
-// returned; else 1.
+// A file that is there but cannot be read (no permission, too many open
+// files, too large, not a file) also leaves the bare root, sets
+// bUnreadable, tells the user and marks the root so that it is never saved
+// over the file; 0 is returned. When records had to be dropped, a copy of
+// the file is kept beside it as "FAVORITES.TXT.damaged" before anything can
+// overwrite it, and 0 is returned; else 1.
 int FTLoadDataFromFile(tagFAVORITESDATA* data);
 int FTLoadDataFromFile(tagFAVORITESDATA* data, const MyString& path);
 // The program's load: the same under the favorites lock.
@@ -58,7 +62,8 @@ int FTInitItemData(CFavoritesNode* node, const char16_t* path, const char16_t* n
 
 // Writes the tree to the favorites file under the favorites lock: a
 // temporary file is written and renamed over it, so a crash or a full disk
-// never leaves half a file. 1 on success, 0 when nothing was written.
+// never leaves half a file. 1 on success, 0 when nothing was written; a
+// tree from a file that could not be read is refused, after telling the user.
 int FTSaveDataToFile(const CFavoritesNode* root, int32_t browseIndex, int32_t imageIndex);
 int FTSaveDataToFile(const CFavoritesNode* root, int32_t browseIndex, int32_t imageIndex,
                      const MyString& path);

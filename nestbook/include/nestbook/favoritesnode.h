@@ -36,6 +36,10 @@ class CFavoritesNode : public CItemData {
 
   NodeList vChildren;                 // owned
   CFavoritesNode* pParent = nullptr;  // null for the root only
+  // Root only: the favorites file holds favorites this tree lacks (it could
+  // not be read, or not whole and no copy of it could be kept), so the tree
+  // is never saved over it.
+  int32_t bFileNotRead = 0;
 
   // --- Building and order -------------------------------------------------
   // A new empty child at the end, or null (after a message) when memory is out.
