@@ -20,7 +20,7 @@ for fuzzer in "$out"/*_fuzzer; do
   mkdir -p "$work"
   [ -d "$here/corpus/$name" ] && cp -r "$here/corpus/$name/." "$work/"
   echo "fuzzing $name for ${seconds}s"
-  if ! ASAN_OPTIONS=detect_leaks=1 "$fuzzer" -max_total_time="$seconds" -max_len=65536 \
+  if ! ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=$root/tools/lsan.supp "$fuzzer" -max_total_time="$seconds" -max_len=65536 \
         -artifact_prefix="$out/crashes/$name-" -print_final_stats=0 "$work" >"$out/$name.log" 2>&1; then
     echo "fuzz target $name failed; see $out/$name.log" >&2
     tail -40 "$out/$name.log" >&2
