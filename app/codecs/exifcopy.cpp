@@ -53,6 +53,16 @@ void PutExif(Exiv2::Image& image, const Exiv2::ExifData& exif, std::string* jpeg
   jpeg->assign(reinterpret_cast<const char*>(written.pData_), size_t(size));
 }
 
+// Exiv2's type of the file; none also when its probes run past the end of
+// a short file of another kind.
+int SourceType(const std::string& name) {
+  try {
+    return Exiv2::ImageFactory::getType(name);
+  } catch (const std::exception&) {
+    return Exiv2::ImageType::none;
+  }
+}
+
 }  // namespace
 
 int CExifCopy::Copy(const MyString& source, std::string* jpeg, int width, int height,
@@ -63,7 +73,7 @@ int CExifCopy::Copy(const MyString& source, std::string* jpeg, int width, int he
     Exiv2::ExifData exif;
     // A format without metadata (HDF) has no block to carry over: the
     // JPEG gets a fresh one.
-    if (Exiv2::ImageFactory::getType(name) != Exiv2::ImageType::none) {
+    if (SourceType(name) != Exiv2::ImageType::none) {
       auto input = Exiv2::ImageFactory::open(name);
       input->readMetadata();
       exif = input->exifData();
