@@ -58,9 +58,8 @@ std::string RandomPart() {
   uint64_t value = 0;
   if (::getrandom(&value, sizeof value, GRND_NONBLOCK) != ssize_t(sizeof value)) {
     static std::atomic<uint64_t> counter{0};
-    value = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) *
-                0x9E3779B97F4A7C15ull ^
-            uint64_t(::getpid()) << 40 ^ counter++;
+    const uint64_t ticks = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count());
+    value = (ticks * 0x9E3779B97F4A7C15ull) ^ (uint64_t(::getpid()) << 40) ^ counter++;
   }
   char text[17];
   std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
