@@ -38,14 +38,18 @@ int EncodeImage(const Magick::Image& image, const MyString& extension, unsigned 
 }
 
 int WriteImageFile(const MyString& path, const Magick::Image& image, unsigned jpegQuality,
-                   MyString* error) {
+                   MyString* error, const tagIMAGEWRITE& write) {
   std::string bytes;
   std::string reason;
   if (!EncodeImage(image, ExtensionOf(path), jpegQuality, &bytes, &reason)) {
     *error = CStrAW::a_toW(reason);
     return 0;
   }
-  if (WriteFileAtomically(path, bytes, error)) return 1;
+  if (write.finish && !write.finish(bytes, error)) {
+    if (error->IsEmpty()) *error = u"The file could not be completed.";
+    return 0;
+  }
+  if (WriteFileAtomicallyEx(path, bytes, write.file, error)) return 1;
   if (error->IsEmpty()) *error = u"The file could not be written.";
   return 0;
 }

@@ -209,16 +209,24 @@ int CLosslessJpeg::Transform(const MyString& source, const MyString& target, int
 
   std::string input;
   MyString error;
-  if (!ReadWholeFile(source, &input, kMaxJpegBytes, &error)) return Fail(error);
+  tagFILEIDENTITY read;
+  if (!ReadWholeFile(source, &input, kMaxJpegBytes, &error, &read)) return Fail(error);
+  if (expectedSource.bKnown && read != expectedSource)
+    return Fail(u"The file is no longer the one that was opened");
 
   std::string output;
   if (!TransformBytes(input, code, trim, &output)) return 0;
+  if (finish && !finish(output, &error))
+    return Fail(error.IsEmpty() ? MyString(u"The new file could not be completed") : error);
   // The user may have closed the program while the transform ran: nothing
   // is written then.
   if (m_stop.IsSet()) return Fail(u"The program is closing");
 
-  if (target.IsEmpty() || IsSameFile(source, target)) return ReplaceInPlace(source, output);
-  if (!WriteFileAtomically(target, output, &error)) return Fail(error);
+  if (target.IsEmpty() || (nTargetRule != AT_CREATE_NEW && IsSameFile(source, target)))
+    return ReplaceInPlace(source, output, read);
+  tagATOMICWRITEOPTIONS options;
+  options.nTarget = nTargetRule;
+  if (!WriteFileAtomicallyEx(target, output, options, &error)) return Fail(error);
   return 1;
 }
 
@@ -258,14 +266,17 @@ int CLosslessJpeg::TransformBytes(const std::string& source, int code, bool trim
   return 1;
 }
 
-int CLosslessJpeg::ReplaceInPlace(const MyString& source, const std::string& bytes) {
+int CLosslessJpeg::ReplaceInPlace(const MyString& source, const std::string& bytes,
+                                  const tagFILEIDENTITY& read) {
   // The source stays complete until the new file is on disk; the rename then
-  // swaps them in one step. Through a symbolic link the file it points to is
+  // swaps them in one step, and only while the name still holds the file
+  // that was read. Through a symbolic link the file it points to is
   // replaced and the link stays. The rotated file may be written by its
   // owner, as the source was made writable before it was replaced.
   tagATOMICWRITEOPTIONS options;
   options.strTempSuffix = u"JPGT";
   options.bReplaceReadOnly = true;
+  options.expected = read;
   options.cancelled = [this] { return m_stop.IsSet(); };
   MyString error;
   if (WriteFileAtomicallyEx(source, bytes, options, &error)) return 1;

@@ -5,8 +5,10 @@
 // EXIF Orientation tag is turned along with the pixels.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
+#include "corekit/atomicfile.h"
 #include "corekit/loadslot.h"
 #include "corekit/mystring.h"
 
@@ -41,11 +43,23 @@ class CLosslessJpeg {
  public:
   explicit CLosslessJpeg(CLoadSlot& slot = GetLoadSlot(), CStopEvent& stop = GetStopEvent());
 
+  // A last change to the transformed bytes before they are written (the
+  // EXIF fields of the new file); 0 fails the transform with *error.
+  std::function<int(std::string& jpeg, MyString* error)> finish;
+  // When known, the source must be this file (the one the viewer loaded):
+  // another file found under its name is neither read nor replaced.
+  tagFILEIDENTITY expectedSource;
+  // How a target other than the source is written: a name of the
+  // program's choosing is made new (AT_CREATE_NEW), and then it is never
+  // taken for the source, whatever it links to.
+  ATOMICTARGET nTargetRule = AT_FOLLOW_LINK;
+
   // Transforms source into target (an empty target, or the source itself,
   // means in place), with trim dropping the edge blocks that cannot be moved.
   // 1 on success. On failure (unreadable or damaged JPEG, the stop event, a
-  // write error) 0: the source is untouched, byte for byte, and no partial
-  // target is left; GetLastError() says why.
+  // write error, a source swapped for another file) 0: the source is
+  // untouched, byte for byte, and no partial target is left; GetLastError()
+  // says why.
   int Transform(const MyString& source, const MyString& target, int code, bool trim);
 
   const MyString& GetLastError() const { return m_strError; }
@@ -54,7 +68,7 @@ class CLosslessJpeg {
   int Fail(const MyString& why);
   // The transformed bytes of the JPEG in source.
   int TransformBytes(const std::string& source, int code, bool trim, std::string* result);
-  int ReplaceInPlace(const MyString& source, const std::string& bytes);
+  int ReplaceInPlace(const MyString& source, const std::string& bytes, const tagFILEIDENTITY& read);
 
   CLoadSlot& m_slot;
   CStopEvent& m_stop;

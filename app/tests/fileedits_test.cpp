@@ -5,9 +5,16 @@
 // options.
 #include <QLabel>
 #include <QPrinter>
+#include <chrono>
+#include <csignal>
 #include <filesystem>
 #include <string>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <thread>
+#include <turbojpeg.h>
+#include <unistd.h>
 #include <vector>
 
 #include <exiv2/exiv2.hpp>
@@ -454,6 +461,159 @@ TEST_F(FileEdits, KeepOriginalDateTimeSetsTheWriteTimeToTheCreationTime) {
   EXPECT_EQ(Read(jpeg).columns(), 32u);
 }
 
+// --- Files beside the photo in a folder others may write to ---
+
+TEST_F(FileEdits, TurnNeverWritesThroughAPlantedLink) {
+  gSO[SO_JPG_LOSSLESS].nValue = 0;
+  const fs::path jpeg = MakeJpeg("a.jpg", 6);
+  const fs::path bashrc = testsupport::NewTempDir("home") / ".bashrc";
+  testsupport::WriteFile(bashrc, "alias ls='ls -F'\n");
+  // The side name an earlier version wrote the turned picture to.
+  fs::create_symlink(bashrc, m_dir / ".a.lorimo-turn.jpg");
+  ASSERT_EQ(Open(jpeg), 1);
+  Command(IDM_ROTATE_CLOCKWISE);
+  EXPECT_TRUE(m_ui.messages.empty());
+  EXPECT_TRUE(testsupport::ReadFile(bashrc) == "alias ls='ls -F'\n") << "written through";
+  EXPECT_EQ(Read(jpeg).columns(), 32u);
+  const auto exif = ExifOf(jpeg);
+  EXPECT_EQ(exif.at("Exif.Image.Orientation"), std::to_string(MapExifOrientation(6, LT_ROTATE90)));
+  EXPECT_EQ(exif.at("Exif.Image.Software"), "Lorimo Image Viewer");
+  EXPECT_EQ(exif.at("Exif.Photo.PixelXDimension"), "32");
+
+  // The photo itself swapped for a link after it was shown: refused, with
+  // or without the lossless way.
+  gVO[VO_DIALOG_ERRORS].bFlag = 0;  // save errors shown
+  std::vector<std::string> said;
+  SetImageMessageSink(
+      [&](HWND, const MyString&, const MyString& caption) { said.push_back(caption.ToUtf8()); });
+  const fs::path mine = bashrc.parent_path() / "mine.jpg";
+  TwoHalves().write(mine.string());
+  const std::string kept = testsupport::ReadFile(mine);
+  for (const bool lossless : {false, true}) {
+    gSO[SO_JPG_LOSSLESS].nValue = lossless ? 1 : 0;
+    ASSERT_EQ(Open(jpeg), 1);
+    fs::rename(jpeg, m_dir / "moved.jpg");
+    fs::create_symlink(mine, jpeg);
+    Command(IDM_ROTATE_180);
+    EXPECT_TRUE(testsupport::ReadFile(mine) == kept);
+    EXPECT_TRUE(fs::is_symlink(jpeg));
+    fs::remove(jpeg);
+    fs::rename(m_dir / "moved.jpg", jpeg);
+  }
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0], "Lorimo: SaveImage() function");
+  ASSERT_EQ(m_ui.messages.size(), 1u);
+  EXPECT_EQ(m_ui.messages[0].text, "The file cannot be rotated.");
+  EXPECT_TRUE(testsupport::ReadFile(bashrc) == "alias ls='ls -F'\n") << "written through";
+}
+
+// Plants a name beside the photo while the turn is under way, as another
+// user of a shared folder could.
+class CPlantingStrip : public CProgressView {
+ public:
+  std::function<void()> plant;
+  void ShowProgress() override {}
+  void SetProgress(int) override {}
+  void PumpMessages() override {
+    if (plant) std::exchange(plant, nullptr)();
+  }
+  void HideProgress() override {}
+};
+
+TEST_F(FileEdits, NumberedNameTakenWhileTurningIsNotWrittenThrough) {
+  gSO[SO_SAVE_AFTER_ROTATE].nValue = IDC_SO_SAVE_APPEND_SUFFIX;
+  // Large enough for the turn to report its progress.
+  const fs::path png = m_dir / "big.png";
+  TwoHalves(2000, 1000).write(png.string());
+  const fs::path bashrc = testsupport::NewTempDir("home") / ".bashrc";
+  testsupport::WriteFile(bashrc, "alias ls='ls -F'\n");
+  ASSERT_EQ(Open(png), 1);
+  CProgressMonitor& monitor = m_view.Document().GetMonitor();
+  CPlantingStrip strip;
+  const fs::path numbered = m_dir / "big_modified_by_Lorimo_1.png";
+  strip.plant = [&] { fs::create_symlink(bashrc, numbered); };
+  int64_t now = 0;
+  monitor.SetClock([&now] { return now += 2000; });
+  monitor.SetView(&strip);
+  Command(IDM_ROTATE_CLOCKWISE);
+  monitor.SetView(nullptr);
+  monitor.SetClock(nullptr);
+  ASSERT_FALSE(strip.plant) << "the name was not planted mid-turn";
+  EXPECT_TRUE(testsupport::ReadFile(bashrc) == "alias ls='ls -F'\n") << "written through";
+  EXPECT_TRUE(fs::is_symlink(numbered));
+  EXPECT_EQ(Shown(), png);
+}
+
+constexpr int kKilledAtWrite = 99;
+
+// Runs body in a child process that dies at the first write taking a file
+// past limit bytes, as a kill or a full disk would stop it there. Its exit
+// status (kKilledAtWrite when it died so), or -1.
+int RunUntilWritePast(off_t limit, const std::function<void()>& body) {
+  const pid_t pid = fork();
+  if (pid == 0) {
+    signal(SIGXFSZ, [](int) { _exit(kKilledAtWrite); });
+    const rlimit size{rlim_t(limit), rlim_t(limit)};
+    setrlimit(RLIMIT_FSIZE, &size);
+    body();
+    _exit(0);
+  }
+  if (pid < 0) return -1;
+  int status = 0;
+  for (int waited = 0; waitpid(pid, &status, WNOHANG) == 0; ++waited) {
+    if (waited == 600) {  // a minute
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      return -1;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Whether the bytes are a JPEG that decodes to its end without a warning.
+bool IsWholeJpeg(const std::string& jpeg) {
+  tjhandle handle = tjInitDecompress();
+  const auto* data = reinterpret_cast<const unsigned char*>(jpeg.data());
+  int width = 0, height = 0, subsampling = 0, colourspace = 0;
+  bool whole = tjDecompressHeader3(handle, data, jpeg.size(), &width, &height, &subsampling,
+                                   &colourspace) == 0;
+  if (whole) {
+    std::vector<unsigned char> pixels(size_t(width) * size_t(height) * 3);
+    whole = tjDecompress2(handle, data, jpeg.size(), pixels.data(), width, 0, height, TJPF_RGB,
+                          TJFLAG_STOPONWARNING) == 0;
+  }
+  tjDestroy(handle);
+  return whole;
+}
+
+TEST_F(FileEdits, AKillWhileTheExifIsRefreshedLeavesThePhotoWhole) {
+  const fs::path jpeg = MakeJpeg("a.jpg", 6);
+  const std::string before = testsupport::ReadFile(jpeg);
+  for (const bool saveAs : {false, true}) {
+    SCOPED_TRACE(saveAs ? "Save As over itself" : "turned in place");
+    testsupport::WriteFile(jpeg, before);
+    ASSERT_EQ(Open(jpeg), 1);
+    // The transformed picture alone; its EXIF brought up to date makes the
+    // file larger, so the child dies writing that.
+    const fs::path plain = m_dir / "plain.jpg";
+    ASSERT_EQ(CLosslessJpeg().Transform(CStrAW::FromPath(jpeg), CStrAW::FromPath(plain),
+                                        saveAs ? LT_NONE : LT_ROTATE90, false),
+              1);
+    const off_t limit = off_t(fs::file_size(plain)) + 1;
+    fs::remove(plain);
+    const int status = RunUntilWritePast(limit, [&] {
+      if (!saveAs) return Command(IDM_ROTATE_CLOCKWISE);
+      CTargetOnly ui;
+      ui.target = CStrAW::FromPath(jpeg);
+      CSaveAsCommand(m_view.Document(), ui).Run();
+    });
+    EXPECT_EQ(status, kKilledAtWrite);
+    const std::string after = testsupport::ReadFile(jpeg);
+    EXPECT_TRUE(after == before || IsWholeJpeg(after)) << "left at " << after.size() << " bytes";
+  }
+}
+
 // --- The save question ---
 
 class SaveQuestion : public FileEdits {
@@ -608,8 +768,14 @@ TEST_F(FileEdits, WallpaperWritesOtherFormatsAndReportsFailures) {
   const fs::path tif = m_dir / "scan.tif";
   TwoHalves().write(tif.string());
   ASSERT_EQ(Open(tif), 1);
+  // Our copy's name is replaced, never written through.
+  testsupport::WriteFile(m_dir / "elsewhere.png", "theirs");
+  fs::create_directories(m_dir / "wall");
+  fs::create_symlink(m_dir / "elsewhere.png", m_dir / "wall" / "scan.png");
   Command(IDM_DESKTOP_WALLPAPER);
   EXPECT_EQ(CStrAW::ToPath(given), m_dir / "wall" / "scan.png");
+  EXPECT_FALSE(fs::is_symlink(m_dir / "wall" / "scan.png"));
+  EXPECT_EQ(testsupport::ReadFile(m_dir / "elsewhere.png"), "theirs");
   EXPECT_TRUE(IsRed(Read(m_dir / "wall" / "scan.png"), 4, 4));
   EXPECT_EQ(m_ui.messages.size(), 1u);
 

@@ -413,6 +413,47 @@ TEST(LosslessJpegTest, MissingSourceUnwritableTargetAndUnknownCodeFail) {
   EXPECT_EQ(testsupport::ReadFile(file), before);
 }
 
+TEST(LosslessJpegTest, NamesThatMayHaveBeenPlantedAreNeitherReadNorWrittenThrough) {
+  const fs::path dir = testsupport::NewTempDir();
+  const fs::path file = dir / "a.jpg";
+  MakeJpeg(file, 32, 16, 1);
+  const std::string before = testsupport::ReadFile(file);
+  const fs::path keys = testsupport::NewTempDir("home") / "authorized_keys";
+  testsupport::WriteFile(keys, "ssh-ed25519 mine\n");
+
+  // A new copy: a link at its name, even one back to the source, is no
+  // free name.
+  fs::create_symlink(keys, dir / "a_1.jpg");
+  fs::create_symlink(file, dir / "a_2.jpg");
+  CLosslessJpeg copy;
+  copy.nTargetRule = AT_CREATE_NEW;
+  EXPECT_EQ(copy.Transform(W(file), W(dir / "a_1.jpg"), LT_ROTATE90, false), 0);
+  EXPECT_EQ(copy.Transform(W(file), W(dir / "a_2.jpg"), LT_ROTATE90, false), 0);
+  ASSERT_EQ(copy.Transform(W(file), W(dir / "a_3.jpg"), LT_ROTATE90, false), 1);
+  EXPECT_EQ(Magick::Image((dir / "a_3.jpg").string()).columns(), 16u);
+  EXPECT_EQ(testsupport::ReadFile(keys), "ssh-ed25519 mine\n");
+  EXPECT_EQ(testsupport::ReadFile(file), before);
+
+  // In place: the source must still be the file that was opened.
+  CLosslessJpeg inPlace;
+  ASSERT_EQ(GetFileIdentity(W(file), &inPlace.expectedSource), 1);
+  fs::rename(file, dir / "moved.jpg");
+  fs::copy_file(dir / "moved.jpg", file);
+  EXPECT_EQ(inPlace.Transform(W(file), MyString(), LT_ROTATE90, false), 0);
+  EXPECT_EQ(testsupport::ReadFile(file), before);
+
+  // A finishing step that fails leaves nothing written.
+  CLosslessJpeg finished;
+  finished.finish = [](std::string&, MyString* error) {
+    *error = u"no room for the block";
+    return 0;
+  };
+  EXPECT_EQ(finished.Transform(W(file), MyString(), LT_ROTATE90, false), 0);
+  EXPECT_EQ(finished.GetLastError(), MyString(u"no room for the block"));
+  EXPECT_EQ(testsupport::ReadFile(file), before);
+  EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 5);
+}
+
 TEST(LosslessJpegTest, WaitsForTheLoadSlotAndGivesUpOnStop) {
   const fs::path dir = testsupport::NewTempDir();
   const fs::path file = dir / "a.jpg";

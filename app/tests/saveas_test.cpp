@@ -196,4 +196,24 @@ TEST_F(SaveAs, SavingOverTheSourceItselfKeepsAWholeFile) {
   EXPECT_EQ(ExifOf(source).at("Exif.Image.Software"), "Lorimo Image Viewer");
 }
 
+TEST_F(SaveAs, ExifThatCannotBeCarriedOverFailsTheSaveAndKeepsTheTarget) {
+  gVO[VO_DIALOG_ERRORS].bFlag = 0;  // save errors shown
+  std::vector<MyString> said;
+  SetImageMessageSink(
+      [&](HWND, const MyString&, const MyString& caption) { said.push_back(caption); });
+  gSO[SO_JPG_LOSSLESS].nValue = 0;
+  const fs::path source = MakeJpeg("camera.jpg", true);
+  ASSERT_EQ(m_view.OpenFile(CStrAW::FromPath(source)), 1);
+  // Cut short inside its EXIF block after it was shown.
+  testsupport::WriteFile(source, testsupport::ReadFile(source).substr(0, 40));
+  const fs::path target = m_dir / "kept.jpg";
+  testsupport::WriteFile(target, "old");
+  m_ui.target = CStrAW::FromPath(target);
+  EXPECT_EQ(CSaveAsCommand(m_view.Document(), m_ui).Run(), 0);
+  EXPECT_EQ(testsupport::ReadFile(target), "old");
+  EXPECT_EQ(m_view.Document().GetPath(), CStrAW::FromPath(source));
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_EQ(said[0], MyString(u"Lorimo: SaveImage() function"));
+}
+
 }  // namespace

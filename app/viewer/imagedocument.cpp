@@ -26,6 +26,9 @@ Magick::Image MakeStandInImage() {
 int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* sizeHint,
                     tagLOADEDIMAGE* out) {
   tFinished = tagFINISHEDLOAD();
+  // Taken before the read: a file swapped in while it loads is not the one
+  // a later save may replace.
+  GetFileIdentity(path, &out->fileIdentity);
   Magick::Image image;
   const int ok = LoadImage(viewer, path, &image, bReport, sizeHint);
   out->strPath = path;
@@ -72,12 +75,14 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   m_data.bModified = false;
   if (loaded.bLoaded) {
     SetPath(loaded.strPath);
+    m_fileIdentity = loaded.fileIdentity;
     m_data.bTransparent = loaded.bTransparent ? 1 : 0;
     if (loaded.bTransparent) m_data.colorTransparent = loaded.colorTransparent;
   } else {
     m_animation->Stop();
     m_data.strFilePath = MyString();
     m_data.strFileName = MyString();
+    m_fileIdentity = tagFILEIDENTITY();
     m_data.bTransparent = 0;
   }
   m_bFramesAccepted = loaded.bLoaded;
@@ -106,12 +111,14 @@ void CImageDocument::Clear() {
   m_data.bTransparent = 0;
   m_data.strFilePath = MyString();
   m_data.strFileName = MyString();
+  m_fileIdentity = tagFILEIDENTITY();
   Changed();
 }
 
 void CImageDocument::SetPath(const MyString& path) {
   m_data.strFilePath = path;
   m_data.strFileName = path.GetStringTitleExt();
+  ::GetFileIdentity(path, &m_fileIdentity);
 }
 
 void CImageDocument::StopAnimation() {

@@ -14,6 +14,7 @@
 
 #include <Magick++.h>
 
+#include "corekit/atomicfile.h"
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
 #include "viewer/gifanimation.h"
@@ -27,6 +28,8 @@ struct tagLOADEDIMAGE {
   uint64_t nRequest = 0;  // the stepper's request counter
   int nIndex = -1;        // the folder position it was loaded for
   MyString strPath;
+  // The file the path led to when the load began.
+  tagFILEIDENTITY fileIdentity;
   // The image; the 10 x 10 black stand-in when the load failed.
   Magick::Image image;
   bool bLoaded = false;
@@ -86,7 +89,11 @@ class CImageDocument : public CLoadTarget {
   bool HasImage() const { return m_bHasImage; }
   const MyString& GetPath() const { return m_data.strFilePath; }
   const MyString& GetName() const { return m_data.strFileName; }
+  // The path becomes the document's file, as that file is now.
   void SetPath(const MyString& path);
+  // The file the document's path led to when it was loaded or named; a
+  // write over the path replaces only that file (not one swapped in since).
+  const tagFILEIDENTITY& GetFileIdentity() const { return m_fileIdentity; }
   bool IsModified() const { return m_data.bModified; }
   void SetModified(bool modified) { m_data.bModified = modified; }
   bool HasTransparency() const { return m_data.bTransparent != 0; }
@@ -120,6 +127,7 @@ class CImageDocument : public CLoadTarget {
   bool m_bLibraryReady;
   HWND m_hWindow = nullptr;
   tagIMAGEDATA m_data;
+  tagFILEIDENTITY m_fileIdentity;
   QImage m_display;
   bool m_bHasImage = false;
   // Frames come from the animation of the image shown; a GIF loading on a

@@ -229,7 +229,8 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   return failed ? 0 : 1;
 }
 
-bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
+bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
+               const tagIMAGEWRITE& write) {
   InitializeImageLibrary();
   MyString error;
   Magick::Image copy = image;
@@ -242,7 +243,7 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image) {
     }
   }
   const unsigned quality = unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
-  if (error.IsEmpty() && WriteImageFile(path, copy, quality, &error)) return true;
+  if (error.IsEmpty() && WriteImageFile(path, copy, quality, &error, write)) return true;
   if (!AnyAutoplayRunning() && ShowErrorsOption())
     ShowImageMessage(owner, error, u"Lorimo: SaveImage() function");
   return false;

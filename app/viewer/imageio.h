@@ -11,6 +11,7 @@
 #include <Magick++.h>
 
 #include "codecs/imagereader.h"
+#include "codecs/imagewriter.h"
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
 
@@ -57,7 +58,10 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* image, int bRepo
 // without one keeps the image's own format). The file is replaced only
 // once the new one is complete. When owner is the viewer whose document
 // has a transparency colour, that colour is written as transparent.
-bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image);
+// write says how the name is treated and may finish the bytes (EXIF); its
+// failures are reported as any other.
+bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
+               const tagIMAGEWRITE& write = tagIMAGEWRITE());
 
 // The size from the file's header only, as LoadImage would read the file
 // (files without extension by the chosen format). 1 on success.

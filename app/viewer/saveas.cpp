@@ -41,8 +41,15 @@ int CSaveAsDialogs::ShowFormatOptions(Magick::Image* image, const MyString& exte
 }
 
 CSaveAsCommand::CSaveAsCommand(CImageDocument& document, CSaveAsUi& ui)
-    : losslessCopy([](const MyString& source, const MyString& target, bool trim) {
-        return CLosslessJpeg().Transform(source, target, LT_NONE, trim);
+    : losslessCopy([doc = &document](const MyString& source, const MyString& target, bool trim) {
+        CLosslessJpeg copy;
+        copy.expectedSource = doc->GetFileIdentity();
+        // The copy carries the source's block; it is brought up to date
+        // before the one write.
+        copy.finish = [](std::string& jpeg, MyString* error) {
+          return CExifCopy::Refresh(&jpeg, error);
+        };
+        return copy.Transform(source, target, LT_NONE, trim);
       }),
       m_document(document),
       m_ui(ui) {}
@@ -75,11 +82,18 @@ int CSaveAsCommand::Run() {
     if (!saved) m_ui.Message(u"The JPEG file could not be copied.", kCaption, true);
   } else {
     if (gSO[SO_JPG_PROGRESSIVE].nValue != 0) image.interlaceType(Magick::LineInterlace);
-    saved = SaveImage(m_document.GetWindow(), target, image);
+    tagIMAGEWRITE write;
+    // Over the document's own file: only while it is still the file shown.
+    if (target == source) write.file.expected = m_document.GetFileIdentity();
+    if (jpegToJpeg && unmodified) {
+      const int width = int(image.columns()), height = int(image.rows());
+      write.finish = [&source, width, height](std::string& jpeg, MyString* error) {
+        return CExifCopy::Copy(source, &jpeg, width, height, error);
+      };
+    }
+    saved = SaveImage(m_document.GetWindow(), target, image, write);
   }
   if (!saved) return 0;
-  if (jpegToJpeg && unmodified)
-    CExifCopy::Copy(source, target, int(image.columns()), int(image.rows()));
   if (updateCachedThumbnail) updateCachedThumbnail(target, image);
   if (updateFolderViews) updateFolderViews(target);
   m_document.SetModified(false);

@@ -43,8 +43,9 @@ class CSaveAsCommand {
  public:
   CSaveAsCommand(CImageDocument& document, CSaveAsUi& ui);
 
-  // The lossless JPEG copy (1 on success; the default is CLosslessJpeg
-  // without rotation), and the steps done by other parts once they exist:
+  // The lossless JPEG copy with its EXIF brought up to date (1 on success;
+  // the default is CLosslessJpeg without rotation), and the steps done by
+  // other parts once they exist:
   // the rewrite of a cached thumbnail and the folder views' entry of the file.
   std::function<int(const MyString& source, const MyString& target, bool trim)> losslessCopy;
   std::function<void(const MyString& target, const Magick::Image& image)> updateCachedThumbnail;

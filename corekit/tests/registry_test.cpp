@@ -343,4 +343,90 @@ TEST(AtomicFileTest, ReplacingKeepsPermissionsAndFollowsLinks) {
   EXPECT_EQ(ReadWholeFile(W(pipe), &bytes), 0);  // returns at once, no writer needed
 }
 
+TEST(AtomicFileTest, NamesOfOurChoosingAreNeverWrittenThrough) {
+  const fs::path dir = testsupport::NewTempDir("shared");
+  const fs::path keys = testsupport::NewTempDir("home") / "authorized_keys";
+  WriteFile(keys, "ssh-ed25519 mine\n");
+  MyString error;
+
+  // A new file: a link is no free name, dangling or not.
+  tagATOMICWRITEOPTIONS fresh;
+  fresh.nTarget = AT_CREATE_NEW;
+  fs::create_symlink(keys, dir / "a_1.jpg");
+  fs::create_symlink(keys.parent_path() / "missing", dir / "a_2.jpg");
+  EXPECT_EQ(WriteFileAtomicallyEx(W(dir / "a_1.jpg"), "jpeg", fresh, &error), 0);
+  EXPECT_FALSE(error.IsEmpty());
+  EXPECT_EQ(WriteFileAtomicallyEx(W(dir / "a_2.jpg"), "jpeg", fresh), 0);
+  EXPECT_FALSE(fs::exists(keys.parent_path() / "missing"));
+  // What turns up at the name while the file is written stays.
+  fresh.cancelled = [&] {
+    WriteFile(dir / "a_3.jpg", "theirs");
+    return false;
+  };
+  EXPECT_EQ(WriteFileAtomicallyEx(W(dir / "a_3.jpg"), "jpeg", fresh), 0);
+  EXPECT_EQ(ReadFile(dir / "a_3.jpg"), "theirs");
+  fresh.cancelled = nullptr;
+  ASSERT_EQ(WriteFileAtomicallyEx(W(dir / "a_4.jpg"), "jpeg", fresh), 1);
+  EXPECT_EQ(ReadFile(dir / "a_4.jpg"), "jpeg");
+
+  // A file of our own: a link at its name is replaced, not followed.
+  tagATOMICWRITEOPTIONS own;
+  own.nTarget = AT_REPLACE_NAME;
+  fs::create_symlink(keys, dir / "wallpaper.png");
+  ASSERT_EQ(WriteFileAtomicallyEx(W(dir / "wallpaper.png"), "png", own), 1);
+  EXPECT_FALSE(fs::is_symlink(dir / "wallpaper.png"));
+  EXPECT_EQ(ReadFile(dir / "wallpaper.png"), "png");
+
+  EXPECT_EQ(ReadFile(keys), "ssh-ed25519 mine\n");
+  size_t entries = 0;
+  for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir)) ++entries;
+  EXPECT_EQ(entries, 5u);  // no temporary left
+}
+
+TEST(AtomicFileTest, TheOpenedFileIsReplacedOnlyWhileItIsStillThere) {
+  const fs::path dir = testsupport::NewTempDir("shared");
+  const fs::path keys = testsupport::NewTempDir("home") / "authorized_keys";
+  WriteFile(keys, "ssh-ed25519 mine\n");
+  const fs::path photo = dir / "photo.jpg";
+  WriteFile(photo, "old");
+  tagATOMICWRITEOPTIONS over;
+  std::string bytes;
+  ASSERT_EQ(ReadWholeFile(W(photo), &bytes, 100, nullptr, &over.expected), 1);
+  tagFILEIDENTITY named;
+  ASSERT_EQ(GetFileIdentity(W(photo), &named), 1);
+  EXPECT_EQ(named, over.expected);
+  const auto plantLink = [&] {
+    fs::remove(photo);
+    fs::create_symlink(keys, photo);
+  };
+
+  // Swapped for a link while the new file was written...
+  over.cancelled = [&] {
+    plantLink();
+    return false;
+  };
+  MyString error;
+  EXPECT_EQ(WriteFileAtomicallyEx(W(photo), "jpeg", over, &error), 0);
+  EXPECT_FALSE(error.IsEmpty());
+  // ... or before.
+  over.cancelled = nullptr;
+  EXPECT_EQ(WriteFileAtomicallyEx(W(photo), "jpeg", over), 0);
+  EXPECT_EQ(ReadFile(keys), "ssh-ed25519 mine\n");
+  EXPECT_TRUE(fs::is_symlink(photo));
+  // Gone: nothing is made in its place.
+  fs::remove(photo);
+  EXPECT_EQ(WriteFileAtomicallyEx(W(photo), "jpeg", over), 0);
+  EXPECT_FALSE(fs::exists(photo));
+
+  // The user's own link to the file is followed as before.
+  const fs::path real = dir / "real.jpg";
+  const fs::path mine = dir / "mine.jpg";
+  WriteFile(real, "old");
+  fs::create_symlink(real, mine);
+  ASSERT_EQ(GetFileIdentity(W(mine), &over.expected), 1);
+  ASSERT_EQ(WriteFileAtomicallyEx(W(mine), "turned", over), 1);
+  EXPECT_EQ(ReadFile(real), "turned");
+  EXPECT_TRUE(fs::is_symlink(mine));
+}
+
 }  // namespace

@@ -92,11 +92,19 @@ void UpdateThumbnailEntry(const MyString& path) {
   if (GetProgramHooks().updateThumbnailEntry) GetProgramHooks().updateThumbnailEntry(path);
 }
 
-// A hidden name beside target with the same extension, for the write that
-// replaces target only when it is complete.
-MyString SideFileOf(const MyString& target) {
-  return target.GetStringPath() + u"/." + target.GetStringTitle() + u".lorimo-turn" +
-         target.GetStringExtension();
+// A write over the shown file replaces only the file that was loaded: the
+// name may have been pointed elsewhere since (a shared folder).
+tagATOMICWRITEOPTIONS OverLoadedFile(const CImageDocument& document) {
+  tagATOMICWRITEOPTIONS options;
+  options.expected = document.GetFileIdentity();
+  return options;
+}
+
+// A numbered name of our choosing is created, never written through.
+tagATOMICWRITEOPTIONS AsNewFile() {
+  tagATOMICWRITEOPTIONS options;
+  options.nTarget = AT_CREATE_NEW;
+  return options;
 }
 
 }  // namespace
@@ -237,12 +245,11 @@ int CRotateFlipFile::SaveOverFile(const MyString& path, int code, bool lossless)
   CFileInfo before;
   const bool haveTimes = GetFileInfo(path, &before) != 0;
   if (lossless) {
-    if (!TransformFile(path, path, code)) return 0;
-    RefreshExif(path);
+    if (!TransformFile(path, path, code, AT_FOLLOW_LINK)) return 0;
   } else {
     Magick::Image turned;
     if (!TransformInMemory(code, &turned)) return 0;
-    if (!WriteTurnedImage(turned, path, path, code)) return 0;
+    if (!WriteTurnedImage(turned, path, path, code, OverLoadedFile(m_document))) return 0;
   }
   if (gSO[SO_KEEP_DATE_TIME].nValue != 0 && haveTimes)
     SetLastWriteTime(path, before.ftCreationTime);
@@ -259,13 +266,13 @@ int CRotateFlipFile::SaveWithSuffix(const MyString& path, int code, bool lossles
     if (!GetStopEvent().IsSet()) ReportTransformFailure();
     return 0;
   }
+  // The name was free when chosen; it is created only if it still is.
   if (lossless) {
-    if (!TransformFile(path, target, code)) return 0;
-    RefreshExif(target);
+    if (!TransformFile(path, target, code, AT_CREATE_NEW)) return 0;
   } else {
     Magick::Image turned;
     if (!TransformInMemory(code, &turned)) return 0;
-    if (!WriteTurnedImage(turned, target, path, code)) return 0;
+    if (!WriteTurnedImage(turned, target, path, code, AsNewFile())) return 0;
   }
   ShowOtherFile(target);
   UpdateThumbnailEntry(target);
@@ -282,12 +289,13 @@ int CRotateFlipFile::SaveUnderAskedName(const MyString& path, int code, bool los
   }
   const bool same = IsSameFile(path, target);
   if (lossless && IsJpegFileName(target)) {
-    if (!TransformFile(path, same ? path : target, code)) return 0;
-    RefreshExif(target);
+    if (!TransformFile(path, same ? path : target, code, AT_FOLLOW_LINK)) return 0;
   } else {
     Magick::Image turned;
     if (!TransformInMemory(code, &turned)) return 0;
-    if (!WriteTurnedImage(turned, target, path, code)) return 0;
+    if (!WriteTurnedImage(turned, target, path, code,
+                          same ? OverLoadedFile(m_document) : tagATOMICWRITEOPTIONS()))
+      return 0;
   }
   if (same)
     ReloadInPlace(path, code);
@@ -305,8 +313,17 @@ int CRotateFlipFile::TurnInMemoryOnly(int code) {
   return 1;
 }
 
-int CRotateFlipFile::TransformFile(const MyString& source, const MyString& target, int code) {
+int CRotateFlipFile::TransformFile(const MyString& source, const MyString& target, int code,
+                                   ATOMICTARGET rule) {
   CLosslessJpeg transform;
+  transform.expectedSource = m_document.GetFileIdentity();
+  transform.nTargetRule = rule;
+  // The transform turned the block's orientation; the rest of it is brought
+  // up to date before the one write (copying from the source again would
+  // undo the orientation).
+  transform.finish = [](std::string& jpeg, MyString* error) {
+    return CExifCopy::Refresh(&jpeg, error);
+  };
   if (transform.Transform(source, target, code, gSO[SO_JPG_TRIM].nValue != 0)) return 1;
   ReportTransformFailure();
   return 0;
@@ -330,39 +347,25 @@ int CRotateFlipFile::TransformInMemory(int code, Magick::Image* result) {
 }
 
 int CRotateFlipFile::WriteTurnedImage(const Magick::Image& image, const MyString& target,
-                                      const MyString& exifSource, int code) {
-  const HWND window = m_document.GetWindow();
-  if (!IsJpegFileName(target)) return SaveImage(window, target, image) ? 1 : 0;
-
-  const MyString side = SideFileOf(target);
-  std::string bytes;
-  MyString error;
-  // The raised setting wins over a quality the image was given before.
+                                      const MyString& exifSource, int code,
+                                      const tagATOMICWRITEOPTIONS& file) {
+  tagIMAGEWRITE write;
+  write.file = file;
   Magick::Image output = image;
-  output.quality(unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100)));
-  const bool written = SaveImage(window, side, output);
-  if (written) {
-    CExifCopy::Copy(exifSource, side, int(image.columns()), int(image.rows()));
-    if (!ReadWholeFile(side, &bytes, size_t(1) << 31, &error)) bytes.clear();
+  if (IsJpegFileName(target)) {
+    // The raised setting wins over a quality the image was given before.
+    output.quality(unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100)));
+    const int width = int(image.columns()), height = int(image.rows());
+    write.finish = [&exifSource, width, height, code](std::string& jpeg, MyString* error) {
+      if (!CExifCopy::Copy(exifSource, &jpeg, width, height, error)) return 0;
+      // The copied block still describes the picture before it was turned.
+      if (UpdateExifOrientation(jpeg, code) >= 0) return 1;
+      *error = u"The EXIF orientation cannot be updated";
+      return 0;
+    };
   }
-  std::error_code ec;
-  fs::remove(CStrAW::ToPath(side), ec);
-  if (!written) return 0;
-  // The copied block still describes the picture before it was turned.
-  if (!bytes.empty()) UpdateExifOrientation(bytes, code);
-  if (bytes.empty() || !WriteFileAtomically(target, bytes, &error)) {
-    m_ui.Message(error.IsEmpty() ? MyString(u"The file could not be written.") : error,
-                 u"Lorimo: SaveImage() function", MK_WARNING);
-    return 0;
-  }
-  return 1;
-}
-
-void CRotateFlipFile::RefreshExif(const MyString& jpeg) {
-  // The transform copied the source's block and turned its orientation;
-  // copying from the source again would undo that.
-  SIZE size{};
-  if (ReadImageHeader(jpeg, &size)) CExifCopy::Copy(jpeg, jpeg, size.cx, size.cy);
+  // SaveImage tells the user itself when it fails.
+  return SaveImage(m_document.GetWindow(), target, output, write) ? 1 : 0;
 }
 
 void CRotateFlipFile::ReloadInPlace(const MyString& path, int code) {

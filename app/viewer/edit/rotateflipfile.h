@@ -8,6 +8,7 @@
 
 #include <Magick++.h>
 
+#include "corekit/atomicfile.h"
 #include "corekit/mystring.h"
 #include "viewer/edit/fileeditui.h"
 
@@ -36,16 +37,16 @@ class CRotateFlipFile {
                             MyString* error = nullptr);
 
  private:
-  // The two ways of turning.
-  int TransformFile(const MyString& source, const MyString& target, int code);
+  // The two ways of turning. A target other than the source is written by
+  // rule (a numbered name is made new); the source must be the file loaded.
+  int TransformFile(const MyString& source, const MyString& target, int code, ATOMICTARGET rule);
   int TransformInMemory(int code, Magick::Image* result);
-  // Writes a turned image to target. A JPEG target gets the EXIF block of
-  // exifSource (with its orientation turned by code) before it replaces
-  // the target, so the file is never left without it.
+  // Writes a turned image to target as file says. A JPEG target gets the
+  // EXIF block of exifSource (with its orientation turned by code) in its
+  // bytes before they replace the target, so the file is never left
+  // without it nor rewritten in place.
   int WriteTurnedImage(const Magick::Image& image, const MyString& target,
-                       const MyString& exifSource, int code);
-  // Brings the EXIF block of a losslessly written JPEG up to date.
-  void RefreshExif(const MyString& jpeg);
+                       const MyString& exifSource, int code, const tagATOMICWRITEOPTIONS& file);
   // The file itself was turned: shown again from the file, its cached
   // thumbnail turned along.
   void ReloadInPlace(const MyString& path, int code);

@@ -9,8 +9,8 @@
 #include "corekit/mystring.h"
 
 // 1 and *result, a name that names no file (nor a dangling link) and is
-// never the source itself. 0 when the stop event is set (the program is
-// closing), the suffix would leave the folder, or the folder cannot be
-// searched.
+// never the source itself. Others may take the name before it is written,
+// so the caller creates it exclusively (AT_CREATE_NEW). 0 when the stop event is set (the program
+// is closing), the suffix would leave the folder, or the folder cannot be searched.
 int MakeRotatedFileName(const MyString& source, const MyString& suffix, MyString* result,
                         const CStopEvent& stop = GetStopEvent());

@@ -245,8 +245,11 @@ int CDesktopWallpaper::Run() {
       ChooseWallpaperFile(m_document.GetPath(), m_document.IsModified(), strFolder);
   if (choice.bWriteImage) {
     QDir().mkpath(strFolder.ToQString());
+    // Our own copy: whatever has the name is replaced, a link never followed.
+    tagIMAGEWRITE write;
+    write.file.nTarget = AT_REPLACE_NAME;
     // SaveImage tells the user itself when it fails.
-    if (!SaveImage(m_document.GetWindow(), choice.strPath, m_document.GetImage())) return 0;
+    if (!SaveImage(m_document.GetWindow(), choice.strPath, m_document.GetImage(), write)) return 0;
   }
   MyString error;
   const int result = setWallpaper ? setWallpaper(choice.strPath, &error) : 0;
