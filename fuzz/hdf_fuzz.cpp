@@ -1,4 +1,5 @@
-// Arbitrary bytes as an HDF file: the raster reader may refuse them, but
+// Arbitrary bytes as an HDF file: the raster reader may refuse them (the
+// library, which loops or crashes on some, runs in a child process), but
 // must not crash or hang, and a picture it accepts has pixels.
 #include <cstdint>
 #include <cstdio>
@@ -12,6 +13,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   InitializeImageLibrary();
+  // Inputs the library loops on cost the deadline each.
+  SetHdfReadDeadline(1000);
   // The HDF library reads files only.
   static const std::string path = "/tmp/lorimo-hdf-fuzz-" + std::to_string(getpid()) + ".hdf";
   FILE* file = std::fopen(path.c_str(), "wb");

@@ -3,13 +3,20 @@
 // this platform's GraphicsMagick has no HDF coder: reads the first 24-bit
 // raster of a file (or else its first 8-bit raster, with its palette) and
 // writes one 24-bit raster. The HDF4 library keeps global state and is not
-// thread-safe, so every call here runs under one lock.
+// thread-safe: writes run under one lock, reads in a child process forked
+// under it.
 
 #include <string>
 
 #include <Magick++.h>
 
 #include "corekit/mystring.h"
+
+// Files are read in a child process stopped after this many milliseconds,
+// since the library hangs or crashes on some damaged files.
+constexpr int kHdfReadDeadlineMs = 10000;
+// Another deadline (tests).
+void SetHdfReadDeadline(int milliseconds);
 
 // 1 and the image (RGB) on success; 0 with a reason in *error.
 int ReadHdfRaster(const MyString& path, Magick::Image* image, std::string* error);

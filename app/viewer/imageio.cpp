@@ -230,7 +230,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
 }
 
 bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
-               const tagIMAGEWRITE& write) {
+               const tagIMAGEWRITE& write, bool reportAlways) {
   InitializeImageLibrary();
   MyString error;
   Magick::Image copy = image;
@@ -244,7 +244,7 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
   }
   const unsigned quality = unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
   if (error.IsEmpty() && WriteImageFile(path, copy, quality, &error, write)) return true;
-  if (!AnyAutoplayRunning() && ShowErrorsOption())
+  if (!AnyAutoplayRunning() && (reportAlways || ShowErrorsOption()))
     ShowImageMessage(owner, error, u"Lorimo: SaveImage() function");
   return false;
 }

@@ -59,9 +59,11 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* image, int bRepo
 // once the new one is complete. When owner is the viewer whose document
 // has a transparency colour, that colour is written as transparent.
 // write says how the name is treated and may finish the bytes (EXIF); its
-// failures are reported as any other.
+// failures are reported as any other: in a message box unless "do not show
+// errors" is set, or always when reportAlways (a change of the user's own
+// file that did not happen must be told).
 bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
-               const tagIMAGEWRITE& write = tagIMAGEWRITE());
+               const tagIMAGEWRITE& write = tagIMAGEWRITE(), bool reportAlways = false);
 
 // The size from the file's header only, as LoadImage would read the file
 // (files without extension by the chosen format). 1 on success.

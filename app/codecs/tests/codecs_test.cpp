@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "codecs/decodeprogress.h"
+#include "codecs/hdfcodec.h"
 #include "codecs/imagelibrary.h"
 #include "codecs/imagereader.h"
 #include "codecs/librarylog.h"
@@ -258,4 +259,18 @@ TEST(CodecLayer, ANamedPipeInPlaceOfAnImageFailsAtOnce) {
   EXPECT_EQ(error, "not a regular file");
   SIZE size{};
   EXPECT_EQ(PingImageFile(path, u"jpg", "", &size), 0);
+}
+
+TEST(CodecLayer, AnHdfFileTheLibraryLoopsOnCostsOnlyItsLoad) {
+  const fs::path data = fs::path(getenv("LORIMO_SOURCE_DIR")) / "app/tests/data";
+  InitializeImageLibrary();
+  SetHdfReadDeadline(1500);
+  std::string error;
+  Magick::Image image;
+  EXPECT_EQ(DecodeImageFile(CStrAW::FromPath(data / "looping.hdf"), &image, &error), 0);
+  EXPECT_EQ(error, "the HDF file takes too long to read");
+  // The library is usable again at once, and a sound file reads as before.
+  ASSERT_EQ(DecodeImageFile(CStrAW::FromPath(data / "palette8.hdf"), &image, &error), 1) << error;
+  EXPECT_GT(image.columns(), 0u);
+  SetHdfReadDeadline(kHdfReadDeadlineMs);
 }

@@ -364,8 +364,8 @@ int CRotateFlipFile::WriteTurnedImage(const Magick::Image& image, const MyString
       return 0;
     };
   }
-  // SaveImage tells the user itself when it fails.
-  return SaveImage(m_document.GetWindow(), target, output, write) ? 1 : 0;
+  // The user asked for the file to turn: a failure is always told.
+  return SaveImage(m_document.GetWindow(), target, output, write, true) ? 1 : 0;
 }
 
 void CRotateFlipFile::ReloadInPlace(const MyString& path, int code) {
