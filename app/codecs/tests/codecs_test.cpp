@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -244,6 +245,10 @@ TEST(CodecLayer, HostileFilesAreRefusedBeforeAnyForeignDecoder) {
   Magick::Image image;
   DecodeImageFile(CStrAW::FromPath(root / "many-components.j2c"), &image, &error);
   EXPECT_NE(error.find("components"), std::string::npos) << error;
+  // Refused from the header: a decode of those planes would have taken gigabytes.
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  EXPECT_LT(usage.ru_maxrss, 600 * 1024) << "kilobytes at the peak";
 }
 
 TEST(CodecLayer, ANamedPipeInPlaceOfAnImageFailsAtOnce) {
