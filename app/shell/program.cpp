@@ -173,7 +173,9 @@ void CLorimoProgram::OnMainWindowClosing() {
 
   // A newer program waits for this point: everything is saved.
   if (m_instance) m_instance->ReportClosed();
-  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  // exit(), not quit(): quit() first asks every top-level window to close,
+  // and the full-screen viewer answers a close by only leaving full screen.
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
 
 void CLorimoProgram::ExitInstance() {

@@ -125,6 +125,24 @@ class Smoke : public ::testing::Test {
     return true;
   }
 
+  // The first visible window of the program whose title is the given one.
+  QString WaitForWindow(const QString& title) {
+    QString window;
+    testsupport::WaitFor(
+        [&] {
+          QString found;
+          Run(QStringLiteral("xdotool"),
+              {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+               QStringLiteral("^ZOKA Lorimo")},
+              &found, 3000);
+          for (const QString& id : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (WindowName(id) == title) window = id;
+          return !window.isEmpty();
+        },
+        std::chrono::seconds(20));
+    return window;
+  }
+
   std::string StoreText() const {
     const fs::path store = m_root / "config" / "ZOKA" / "Lorimo" / "registry.reg";
     return fs::exists(store) ? testsupport::ReadFile(store) : std::string();
@@ -197,6 +215,31 @@ TEST_F(Smoke, ShowsTheImageAnswersKeysAndClosesFromItsMenu) {
   const std::string store = StoreText();
   EXPECT_NE(store.find("\" Exif\\tCtrl+F5\"=dword:00000000"), std::string::npos) << store;
   EXPECT_NE(store.find("\" Navigation\\tCtrl+F1\"=dword:00000001"), std::string::npos) << store;
+}
+
+// A desktop's close request (SIGTERM at logout) while the viewer is the
+// full-screen window: the program must shut down, not only leave full screen.
+TEST_F(Smoke, TerminateInFullScreenAfterSteppingEndsTheProgram) {
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM),
+                 {QString::fromStdString(testsupport::SourcePath("samples/sky.jpg").string())});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+  const QString window = WaitForWindow(QStringLiteral("ZOKA Lorimo - sky.jpg"));
+  ASSERT_FALSE(window.isEmpty()) << "no window";
+
+  ASSERT_TRUE(Keys(window, {QStringLiteral("Return")}));
+  const QString fullScreen = WaitForWindow(QStringLiteral("ZOKA Lorimo - sky.jpg"));
+  ASSERT_FALSE(fullScreen.isEmpty());
+  ASSERT_TRUE(Keys(fullScreen, {QStringLiteral("Next")}));
+  // The next file of the folder by name.
+  ASSERT_FALSE(WaitForWindow(QStringLiteral("ZOKA Lorimo - spinner.gif")).isEmpty());
+
+  ::kill(pid_t(m_lorimo.processId()), SIGTERM);
+  ASSERT_TRUE(m_lorimo.waitForFinished(20000)) << "the program kept running";
+  EXPECT_EQ(m_lorimo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(m_lorimo.exitCode(), 0);
+  EXPECT_NE(StoreText().find("spinner.gif"), std::string::npos) << "settings not saved";
 }
 
 }  // namespace
