@@ -448,11 +448,6 @@ void CMainFrame::ShowViewer() {
   m_viewer->setFocus();
 }
 
-void CMainFrame::SetActualSize() {
-  m_viewer->OnCommand(IDM_ACTUAL_SIZE);
-  FollowViewer();
-}
-
 void CMainFrame::OnLoadFailed(const QString& path, const QString& text) {
   statusBar()->showMessage(text.isEmpty() ? path : text);
 }

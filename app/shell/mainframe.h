@@ -70,7 +70,6 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void CloseStartupScreen();
   CStartupScreen* StartupScreen() const;
 
-  void SetActualSize();
   CImageView* Viewer() const { return m_viewer; }
   // The progress bar and "Cancel" of viewer decodes, in the menu bar.
   CProgressStrip* ProgressStrip() const { return m_progress; }

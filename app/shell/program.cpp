@@ -128,7 +128,8 @@ void CLorimoProgram::ShowFirstDisplay() {
     case FIRST_DISPLAY_EMPTY:
       break;
   }
-  if (display.bActualSize) m_frame->SetActualSize();
+  // No switch to actual size here: the first image is fitted by the rule in
+  // force like every later one, and refitted when the window is placed.
 
   if (gVO[VO_START_FS].bFlag && opened) {
     m_frame->showFullScreen();

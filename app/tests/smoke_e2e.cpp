@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QThread>
 #include <csignal>
@@ -240,6 +241,61 @@ TEST_F(Smoke, TerminateInFullScreenAfterSteppingEndsTheProgram) {
   EXPECT_EQ(m_lorimo.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(m_lorimo.exitCode(), 0);
   EXPECT_NE(StoreText().find("spinner.gif"), std::string::npos) << "settings not saved";
+}
+
+// The bounding box of the pixels near a colour.
+QRect AreaNear(const QImage& image, QColor colour, int tolerance) {
+  QRect area;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) <= tolerance &&
+          std::abs(c.green() - colour.green()) <= tolerance &&
+          std::abs(c.blue() - colour.blue()) <= tolerance)
+        area |= QRect(x, y, 1, 1);
+    }
+  return area;
+}
+
+// A picture larger than the window, given on the command line, is fitted
+// as one opened later would be: all of it on the screen, at one factor below 1.
+TEST_F(Smoke, LargeImageFromTheCommandLineIsFitted) {
+  // 3000 x 2000: a red third and two green thirds.
+  QImage picture(3000, 2000, QImage::Format_RGB32);
+  picture.fill(QColor(0, 160, 0));
+  for (int y = 0; y < 2000; ++y)
+    for (int x = 0; x < 1000; ++x) picture.setPixelColor(x, y, QColor(220, 0, 0));
+  const QString big = QString::fromStdString((m_root / "big.jpg").string());
+  ASSERT_TRUE(picture.save(big, "JPEG", 95));
+
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM), {big});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+  ASSERT_FALSE(WaitForWindow(QStringLiteral("ZOKA Lorimo - big.jpg")).isEmpty());
+  QThread::msleep(500);  // placed and drawn
+
+  const QString shot = QString::fromStdString((m_root / "shot.png").string());
+  const QString snapgrab =
+      QFileInfo(QStringLiteral(LORIMO_PROGRAM)).dir().filePath(QStringLiteral("snapgrab"));
+  ASSERT_TRUE(Run(snapgrab, {QStringLiteral("--output"), shot}));
+  const QImage screen(shot);
+  ASSERT_FALSE(screen.isNull());
+  const QRect red = AreaNear(screen, QColor(220, 0, 0), 40);
+  const QRect green = AreaNear(screen, QColor(0, 160, 0), 40);
+  ASSERT_FALSE(red.isEmpty());
+  ASSERT_FALSE(green.isEmpty());
+  // Both edges of the picture are on the screen, side by side.
+  EXPECT_NEAR(green.left(), red.right() + 1, 2);
+  const double factorX = (green.right() + 1 - red.left()) / 3000.0;
+  const double factorY = red.height() / 2000.0;
+  EXPECT_LT(factorX, 1.0);
+  EXPECT_NEAR(factorX, factorY, 0.01);
+  EXPECT_NEAR(red.width() / 1000.0, factorX, 0.01);
+  EXPECT_EQ(green.height(), red.height());
+
+  ::kill(pid_t(m_lorimo.processId()), SIGTERM);
+  EXPECT_TRUE(m_lorimo.waitForFinished(20000));
 }
 
 }  // namespace
