@@ -130,6 +130,8 @@ TEST(MainFrame, FailedLoadsAllEndAlikeAndSteppingGoesOn) {
 
   EXPECT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "a.png")), 0);
   expectFailedOn("a.png", "opened");
+  // The keys go to the viewer, not to the address bar.
+  EXPECT_EQ(frame.focusWidget(), frame.Viewer());
   frame.SendCommand(IDM_NEXT_IMAGE);
   expectShown("b.png");
   frame.SendCommand(IDM_NEXT_IMAGE);
