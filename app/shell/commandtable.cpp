@@ -62,7 +62,7 @@ std::vector<tagCOMMANDENTRY> BuildEntries() {
       {IDM_ROTATE_COUNTER_CLOCKWISE, u"  90 Counter Clockwise", MM_EDIT, u"Rotate", CO_VIEWER, 0,
        nullptr},
       {IDM_ROTATE_180, u"180 Degrees", MM_EDIT, u"Rotate", CO_VIEWER, 0, nullptr},
-      {IDM_ARBITRARY_ROTATION, u"Arbitrary Rotation", MM_EDIT, u"Rotate", CO_VIEWER, 0, nullptr},
+      {IDM_ARBITRARY_ROTATION, u"Arbitrary Rotation", MM_EDIT, u"Rotate", CO_VIEWER, CK, nullptr},
       {IDM_FLIP_LEFT_RIGHT, u"Left-Right Flip", MM_EDIT, nullptr, CO_VIEWER, 0, nullptr},
       {IDM_FLIP_UP_DOWN, u"Up-Down Flip", MM_EDIT, nullptr, CO_VIEWER, 0, nullptr},
       {IDM_EXTERNAL_EDITOR, u"External Editor", MM_EDIT, nullptr, CO_VIEWER, SEP, nullptr},

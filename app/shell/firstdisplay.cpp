@@ -41,7 +41,5 @@ tagFIRSTDISPLAY ChooseFirstDisplay(const tagFIRSTDISPLAYINPUT& input) {
       }
       break;
   }
-  display.bActualSize =
-      display.nKind != FIRST_DISPLAY_EMPTY && display.nKind != FIRST_DISPLAY_STARTUP_SCREEN;
   return display;
 }

@@ -20,8 +20,6 @@ enum FIRSTDISPLAYKIND {
 struct tagFIRSTDISPLAY {
   FIRSTDISPLAYKIND nKind = FIRST_DISPLAY_EMPTY;
   MyString strPath;
-  // The viewer then switches to actual size.
-  bool bActualSize = false;
 };
 
 struct tagFIRSTDISPLAYINPUT {

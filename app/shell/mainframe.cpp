@@ -202,6 +202,10 @@ void CMainFrame::ConnectViewer() {
     connect(m_viewer, SIGNAL(MaximizeViewChanged(bool)), this, SLOT(OnMaximizeViewChanged(bool)));
   if (meta->indexOfSignal("AutoplayChanged(bool)") >= 0)
     connect(m_viewer, SIGNAL(AutoplayChanged(bool)), this, SLOT(OnViewerStateChanged()));
+  // Loads of the viewer's own steps say why they failed where OpenImage does.
+  if (meta->indexOfSignal("LoadFailed(QString,QString)") >= 0)
+    connect(m_viewer, SIGNAL(LoadFailed(QString, QString)), this,
+            SLOT(OnLoadFailed(QString, QString)));
   if (meta->indexOfSignal("ShowViewerRequested()") >= 0)
     connect(m_viewer, SIGNAL(ShowViewerRequested()), this, SLOT(ShowViewer()));
   // The rotation tool switches the mouse tool as the Tools menu does.
@@ -210,7 +214,11 @@ void CMainFrame::ConnectViewer() {
 
 int CMainFrame::OpenImage(const MyString& path) {
   if (!m_viewer->OpenFile(path)) {
+    // The viewer shows the failed file as it shows one of its steps, and
+    // takes the keys, so that stepping goes on through the folder.
     statusBar()->showMessage(GetLastLoadError().ToQString());
+    m_navigation->SetAddress(path.GetStringPath());
+    ShowViewer();
     FollowViewer();
     return 0;
   }
@@ -440,9 +448,8 @@ void CMainFrame::ShowViewer() {
   m_viewer->setFocus();
 }
 
-void CMainFrame::SetActualSize() {
-  m_viewer->OnCommand(IDM_ACTUAL_SIZE);
-  FollowViewer();
+void CMainFrame::OnLoadFailed(const QString& path, const QString& text) {
+  statusBar()->showMessage(text.isEmpty() ? path : text);
 }
 
 void CMainFrame::SetPanesHidden(bool hidden) { m_docks->SetPanesHidden(hidden); }

@@ -70,7 +70,6 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void CloseStartupScreen();
   CStartupScreen* StartupScreen() const;
 
-  void SetActualSize();
   CImageView* Viewer() const { return m_viewer; }
   // The progress bar and "Cancel" of viewer decodes, in the menu bar.
   CProgressStrip* ProgressStrip() const { return m_progress; }
@@ -102,6 +101,8 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void OnMaximizeViewChanged(bool maximized);
   // The viewer's state changed on its own (a slideshow ended).
   void OnViewerStateChanged();
+  // A load of the viewer failed: the status bar says why.
+  void OnLoadFailed(const QString& path, const QString& text);
 
  signals:
   // The window accepted a close request and is about to go: the program

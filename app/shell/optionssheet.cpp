@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +36,10 @@ CViewOptionsSheet::CViewOptionsSheet(CLorimoSettings& settings, QWidget* parent,
   m_tabs->addTab(m_autoplay, tr("Autoplay Options"));
   m_tabs->addTab(m_association, tr("File Association"));
   m_pages = {m_view, m_performance, m_start, m_autoplay, m_association};
+  // The row of titles is never cut or scrolled: its whole width is the
+  // least the sheet can take.
+  m_tabs->tabBar()->setElideMode(Qt::ElideNone);
+  m_tabs->tabBar()->setUsesScrollButtons(false);
   layout->addWidget(m_tabs);
 
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);

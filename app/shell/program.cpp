@@ -128,7 +128,8 @@ void CLorimoProgram::ShowFirstDisplay() {
     case FIRST_DISPLAY_EMPTY:
       break;
   }
-  if (display.bActualSize) m_frame->SetActualSize();
+  // No switch to actual size here: the first image is fitted by the rule in
+  // force like every later one, and refitted when the window is placed.
 
   if (gVO[VO_START_FS].bFlag && opened) {
     m_frame->showFullScreen();
@@ -173,7 +174,9 @@ void CLorimoProgram::OnMainWindowClosing() {
 
   // A newer program waits for this point: everything is saved.
   if (m_instance) m_instance->ReportClosed();
-  QTimer::singleShot(0, qApp, &QCoreApplication::quit);
+  // exit(), not quit(): quit() first asks every top-level window to close,
+  // and the full-screen viewer answers a close by only leaving full screen.
+  QTimer::singleShot(0, qApp, [] { QCoreApplication::exit(0); });
 }
 
 void CLorimoProgram::ExitInstance() {

@@ -66,7 +66,6 @@ struct DisplayCase {
   bool filesExist;
   FIRSTDISPLAYKIND kind;
   const char16_t* path;
-  bool actualSize;
 };
 
 void PrintTo(const DisplayCase& c, std::ostream* os) { *os << c.name; }
@@ -86,32 +85,31 @@ TEST_P(FirstDisplay, ChoosesByArgumentThenStartupChoice) {
   const tagFIRSTDISPLAY display = ChooseFirstDisplay(input);
   EXPECT_EQ(display.nKind, c.kind);
   EXPECT_EQ(display.strPath, MyString(c.path));
-  EXPECT_EQ(display.bActualSize, c.actualSize);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Choices, FirstDisplay,
     ::testing::Values(DisplayCase{"ImageArgument", u"/x.jpg", STARTUP_SCREEN, false, true,
-                                  FIRST_DISPLAY_IMAGE, u"/x.jpg", true},
+                                  FIRST_DISPLAY_IMAGE, u"/x.jpg"},
                       DisplayCase{"PortfolioArgument", u"/x.lrm", STARTUP_BLANK, false, true,
-                                  FIRST_DISPLAY_PORTFOLIO, u"/x.lrm", true},
+                                  FIRST_DISPLAY_PORTFOLIO, u"/x.lrm"},
                       DisplayCase{"Wia", u"/WIAAuto", STARTUP_SCREEN, false, true,
-                                  FIRST_DISPLAY_WIA_TRANSFER, u"", true},
+                                  FIRST_DISPLAY_WIA_TRANSFER, u""},
                       DisplayCase{"DefaultImage", nullptr, STARTUP_DEFAULT_IMAGE, false, true,
-                                  FIRST_DISPLAY_IMAGE, u"/default.png", true},
+                                  FIRST_DISPLAY_IMAGE, u"/default.png"},
                       DisplayCase{"DefaultImageMissing", nullptr, STARTUP_DEFAULT_IMAGE, false,
-                                  false, FIRST_DISPLAY_EMPTY, u"", false},
+                                  false, FIRST_DISPLAY_EMPTY, u""},
                       DisplayCase{"LastImage", nullptr, STARTUP_LAST_IMAGE, false, true,
-                                  FIRST_DISPLAY_IMAGE, u"/last.png", true},
+                                  FIRST_DISPLAY_IMAGE, u"/last.png"},
                       DisplayCase{"LastImageMissing", nullptr, STARTUP_LAST_IMAGE, false, false,
-                                  FIRST_DISPLAY_EMPTY, u"", false},
+                                  FIRST_DISPLAY_EMPTY, u""},
                       DisplayCase{"StartupScreen", nullptr, STARTUP_SCREEN, false, true,
-                                  FIRST_DISPLAY_STARTUP_SCREEN, u"", false},
+                                  FIRST_DISPLAY_STARTUP_SCREEN, u""},
                       // In full screen the startup screen has no place.
                       DisplayCase{"StartupScreenFullScreen", nullptr, STARTUP_SCREEN, true, true,
-                                  FIRST_DISPLAY_EMPTY, u"", false},
+                                  FIRST_DISPLAY_EMPTY, u""},
                       DisplayCase{"Blank", nullptr, STARTUP_BLANK, false, true, FIRST_DISPLAY_EMPTY,
-                                  u"", false}),
+                                  u""}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

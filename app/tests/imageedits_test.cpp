@@ -7,6 +7,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QStackedWidget>
@@ -572,6 +575,25 @@ TEST_F(ViewerEdits, TheRotationToolFillsTheAngleAndApplies) {
   EXPECT_EQ(Edits().ApplyRotation(), ER_BAD_INPUT);
   EXPECT_EQ(panel->AngleText().ToUtf8(), "abc");
   EXPECT_EQ(m_messages.size(), 1u);
+}
+
+// The panel is a tool window that may have no title bar: Escape and the
+// menu entry close it.
+TEST_F(ViewerEdits, TheRotationPanelClosesWithEscapeAndItsMenuEntry) {
+  ASSERT_EQ(m_view->OnCommand(IDM_ARBITRARY_ROTATION), 1);
+  CRotationPanel* panel = Edits().RotationPanel();
+  ASSERT_NE(panel, nullptr);
+  EXPECT_TRUE(panel->isVisible());
+  EXPECT_TRUE(m_view->IsCommandChecked(IDM_ARBITRARY_ROTATION));
+  QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+  QApplication::sendEvent(panel->AngleBox(), &escape);
+  EXPECT_FALSE(panel->isVisible());
+  EXPECT_FALSE(m_view->IsCommandChecked(IDM_ARBITRARY_ROTATION));
+
+  m_view->OnCommand(IDM_ARBITRARY_ROTATION);
+  EXPECT_TRUE(panel->isVisible());
+  m_view->OnCommand(IDM_ARBITRARY_ROTATION);
+  EXPECT_FALSE(panel->isVisible());
 }
 
 TEST_F(ViewerEdits, CommandsThatNeedAnImageSaySo) {

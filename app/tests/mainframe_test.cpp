@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -18,11 +19,14 @@
 #include "corekit/straw.h"
 #include "shell/aboutdialog.h"
 #include "shell/acquisitionbridge.h"
+#include "shell/commandids.h"
+#include "shell/navigationbar.h"
 #include "shell/program.h"
 #include "shell/programhooks.h"
 #include "shell/versioncheck.h"
 #include "shell/volumewatcher.h"
 #include "testsupport/testsupport.h"
+#include "viewer/imagedocument.h"
 #include "viewer/imageview.h"
 #include "viewer/progressmonitor.h"
 #include "viewer/progressstrip.h"
@@ -91,6 +95,53 @@ TEST(MainFrame, UnreadableFileLeavesTheViewerEmpty) {
   CMainFrame frame;
   EXPECT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "broken.png")), 0);
   EXPECT_TRUE(frame.Viewer()->Image().isNull());
+}
+
+// Every way onto a file that cannot be read ends in the same state, and
+// stepping goes on from there through the folder.
+TEST(MainFrame, FailedLoadsAllEndAlikeAndSteppingGoesOn) {
+  const auto dir = testsupport::NewTempDir();
+  testsupport::WriteFile(dir / "a.png", "not a png at all");
+  std::filesystem::copy_file(testsupport::SourcePath("samples/tiles.png"), dir / "b.png");
+  testsupport::WriteFile(dir / "c.png", "not a png either");
+  CMainFrame frame;
+  const QString folder = CStrAW::FromPath(dir).ToQString();
+  auto expectFailedOn = [&](const char* name, const char* how) {
+    SCOPED_TRACE(how);
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+      return frame.windowTitle() == QStringLiteral("ZOKA Lorimo - ") + QLatin1String(name);
+    })) << frame.windowTitle().toStdString();
+    const CImageDocument& document = frame.Viewer()->Document();
+    EXPECT_FALSE(document.HasImage());
+    EXPECT_EQ(document.GetImage().columns(), 10u);
+    EXPECT_EQ(document.GetImage().rows(), 10u);
+    EXPECT_TRUE(document.GetPath().IsEmpty());
+    EXPECT_TRUE(frame.NavigationBar()->GetAddress().ToQString().startsWith(folder))
+        << frame.NavigationBar()->GetAddress().ToQString().toStdString();
+    EXPECT_FALSE(frame.statusBar()->currentMessage().isEmpty());
+    frame.statusBar()->clearMessage();
+  };
+  auto expectShown = [&](const char* name) {
+    ASSERT_TRUE(testsupport::WaitFor([&] {
+      return frame.windowTitle() == QStringLiteral("ZOKA Lorimo - ") + QLatin1String(name);
+    })) << frame.windowTitle().toStdString();
+    EXPECT_TRUE(frame.Viewer()->Document().HasImage());
+  };
+
+  EXPECT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "a.png")), 0);
+  expectFailedOn("a.png", "opened");
+  // The keys go to the viewer, not to the address bar.
+  EXPECT_EQ(frame.focusWidget(), frame.Viewer());
+  frame.SendCommand(IDM_NEXT_IMAGE);
+  expectShown("b.png");
+  frame.SendCommand(IDM_NEXT_IMAGE);
+  expectFailedOn("c.png", "next");
+  frame.SendCommand(IDM_PREVIOUS_IMAGE);
+  expectShown("b.png");
+  frame.SendCommand(IDM_LAST_IMAGE);
+  expectFailedOn("c.png", "last");
+  frame.SendCommand(IDM_FIRST_IMAGE);
+  expectFailedOn("a.png", "first");
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTimer>
 
@@ -103,6 +105,21 @@ TEST_F(OptionsSheetTest, PagesInOrderShowingTheRecords) {
   auto* png = Control<QCheckBox>(sheet->AssociationPage(), IDC_FA_FIRST + 3);
   ASSERT_NE(png, nullptr);
   EXPECT_EQ(png->text(), QStringLiteral("PNG (.png)"));
+}
+
+// At its own size, with the default font, the sheet shows every tab title whole.
+TEST_F(OptionsSheetTest, EveryTabTitleShowsWhole) {
+  auto sheet = MakeSheet();
+  sheet->show();
+  QTabBar* bar = sheet->Tabs()->tabBar();
+  const QFontMetrics metrics(bar->font());
+  for (int i = 0; i < bar->count(); ++i) {
+    SCOPED_TRACE(bar->tabText(i).toStdString());
+    const QRect tab = bar->tabRect(i);
+    EXPECT_GE(tab.width(), metrics.horizontalAdvance(bar->tabText(i)));
+    EXPECT_LE(tab.right(), bar->width() - 1);
+  }
+  sheet->hide();
 }
 
 TEST_F(OptionsSheetTest, OkWritesThePagesAndSavesEverything) {

@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
+#include <QRect>
 #include <QStandardPaths>
 #include <QThread>
 #include <csignal>
@@ -125,6 +126,24 @@ class Smoke : public ::testing::Test {
     return true;
   }
 
+  // The first visible window of the program whose title is the given one.
+  QString WaitForWindow(const QString& title) {
+    QString window;
+    testsupport::WaitFor(
+        [&] {
+          QString found;
+          Run(QStringLiteral("xdotool"),
+              {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+               QStringLiteral("^ZOKA Lorimo")},
+              &found, 3000);
+          for (const QString& id : found.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+            if (WindowName(id) == title) window = id;
+          return !window.isEmpty();
+        },
+        std::chrono::seconds(20));
+    return window;
+  }
+
   std::string StoreText() const {
     const fs::path store = m_root / "config" / "ZOKA" / "Lorimo" / "registry.reg";
     return fs::exists(store) ? testsupport::ReadFile(store) : std::string();
@@ -197,6 +216,86 @@ TEST_F(Smoke, ShowsTheImageAnswersKeysAndClosesFromItsMenu) {
   const std::string store = StoreText();
   EXPECT_NE(store.find("\" Exif\\tCtrl+F5\"=dword:00000000"), std::string::npos) << store;
   EXPECT_NE(store.find("\" Navigation\\tCtrl+F1\"=dword:00000001"), std::string::npos) << store;
+}
+
+// A desktop's close request (SIGTERM at logout) while the viewer is the
+// full-screen window: the program must shut down, not only leave full screen.
+TEST_F(Smoke, TerminateInFullScreenAfterSteppingEndsTheProgram) {
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM),
+                 {QString::fromStdString(testsupport::SourcePath("samples/sky.jpg").string())});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+  const QString window = WaitForWindow(QStringLiteral("ZOKA Lorimo - sky.jpg"));
+  ASSERT_FALSE(window.isEmpty()) << "no window";
+
+  ASSERT_TRUE(Keys(window, {QStringLiteral("Return")}));
+  const QString fullScreen = WaitForWindow(QStringLiteral("ZOKA Lorimo - sky.jpg"));
+  ASSERT_FALSE(fullScreen.isEmpty());
+  ASSERT_TRUE(Keys(fullScreen, {QStringLiteral("Next")}));
+  // The next file of the folder by name.
+  ASSERT_FALSE(WaitForWindow(QStringLiteral("ZOKA Lorimo - spinner.gif")).isEmpty());
+
+  ::kill(pid_t(m_lorimo.processId()), SIGTERM);
+  ASSERT_TRUE(m_lorimo.waitForFinished(20000)) << "the program kept running";
+  EXPECT_EQ(m_lorimo.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(m_lorimo.exitCode(), 0);
+  EXPECT_NE(StoreText().find("spinner.gif"), std::string::npos) << "settings not saved";
+}
+
+// The bounding box of the pixels near a colour.
+QRect AreaNear(const QImage& image, QColor colour, int tolerance) {
+  QRect area;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) <= tolerance &&
+          std::abs(c.green() - colour.green()) <= tolerance &&
+          std::abs(c.blue() - colour.blue()) <= tolerance)
+        area |= QRect(x, y, 1, 1);
+    }
+  return area;
+}
+
+// A picture larger than the window, given on the command line, is fitted
+// as one opened later would be: all of it on the screen, at one factor below 1.
+TEST_F(Smoke, LargeImageFromTheCommandLineIsFitted) {
+  // 3000 x 2000: a red third and two green thirds.
+  QImage picture(3000, 2000, QImage::Format_RGB32);
+  picture.fill(QColor(0, 160, 0));
+  for (int y = 0; y < 2000; ++y)
+    for (int x = 0; x < 1000; ++x) picture.setPixelColor(x, y, QColor(220, 0, 0));
+  const QString big = QString::fromStdString((m_root / "big.jpg").string());
+  ASSERT_TRUE(picture.save(big, "JPEG", 95));
+
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM), {big});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+  ASSERT_FALSE(WaitForWindow(QStringLiteral("ZOKA Lorimo - big.jpg")).isEmpty());
+  QThread::msleep(500);  // placed and drawn
+
+  const QString shot = QString::fromStdString((m_root / "shot.png").string());
+  const QString snapgrab =
+      QFileInfo(QStringLiteral(LORIMO_PROGRAM)).dir().filePath(QStringLiteral("snapgrab"));
+  ASSERT_TRUE(Run(snapgrab, {QStringLiteral("--output"), shot}));
+  const QImage screen(shot);
+  ASSERT_FALSE(screen.isNull());
+  const QRect red = AreaNear(screen, QColor(220, 0, 0), 40);
+  const QRect green = AreaNear(screen, QColor(0, 160, 0), 40);
+  ASSERT_FALSE(red.isEmpty());
+  ASSERT_FALSE(green.isEmpty());
+  // Both edges of the picture are on the screen, side by side.
+  EXPECT_NEAR(green.left(), red.right() + 1, 2);
+  const double factorX = (green.right() + 1 - red.left()) / 3000.0;
+  const double factorY = red.height() / 2000.0;
+  EXPECT_LT(factorX, 1.0);
+  EXPECT_NEAR(factorX, factorY, 0.01);
+  EXPECT_NEAR(red.width() / 1000.0, factorX, 0.01);
+  EXPECT_EQ(green.height(), red.height());
+
+  ::kill(pid_t(m_lorimo.processId()), SIGTERM);
+  EXPECT_TRUE(m_lorimo.waitForFinished(20000));
 }
 
 }  // namespace

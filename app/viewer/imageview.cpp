@@ -233,6 +233,7 @@ void CImageView::OnLoaded(const tagLOADEDIMAGE& loaded) {
   m_pDocument->TakeLoaded(loaded);
   m_bTakingLoad = false;
   for (CViewerPart* part : m_parts) part->OnImageReplaced();
+  m_strFailedName = loaded.bLoaded ? MyString() : loaded.strPath.GetStringTitleExt();
   if (loaded.bLoaded) {
     m_pSettings->strLastLoadedImage = loaded.strPath;
     m_pSettings->recent.AddRecentFile(loaded.strPath);
@@ -265,6 +266,7 @@ void CImageView::ShowEmpty() {
   m_bTakingLoad = true;
   m_pDocument->Clear();
   m_bTakingLoad = false;
+  m_strFailedName = MyString();
   for (CViewerPart* part : m_parts) part->OnImageReplaced();
   m_geometry.ShowNewImage(false);
   UpdateLayout();
@@ -775,8 +777,10 @@ void CImageView::paintEvent(QPaintEvent* event) {
 }
 
 void CImageView::UpdateTitle() {
-  const MyString title = BuildViewerTitle(m_geometry.HasImage(), gVO[VO_SHOW_RGB].bFlag != 0,
-                                          m_pDocument->GetName(), m_pStepper->GetPortfolioPath());
+  const bool bFailed = !m_geometry.HasImage() && !m_strFailedName.IsEmpty();
+  const MyString title = BuildViewerTitle(
+      m_geometry.HasImage() || bFailed, gVO[VO_SHOW_RGB].bFlag != 0,
+      bFailed ? m_strFailedName : m_pDocument->GetName(), m_pStepper->GetPortfolioPath());
   const QString text = title.ToQString();
   if (IsFullScreen()) setWindowTitle(text);
   if (text == m_strTitle) return;

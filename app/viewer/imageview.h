@@ -255,6 +255,8 @@ class CImageView : public QWidget, public CViewerOperations {
   QPoint m_ptPress;
   HWND m_hWnd = nullptr;
   QString m_strTitle;
+  // The file of a failed load: the title still names it, as it names a shown one.
+  MyString m_strFailedName;
   bool m_bTakingLoad = false;
   bool m_bLayingOut = false;
   std::vector<CViewerPart*> m_parts;

@@ -73,6 +73,8 @@ bool CEditCommands::IsCommandEnabled(int id) const {
     case IDM_COPY:
     case IDM_RESIZE_IMAGE:
     case IDM_ARBITRARY_ROTATION:
+      // Open, the panel can always be closed from here.
+      return HasImage() || IsRotationPanelOpen();
     case IDM_ARBITRARY_ROTATE:
       return HasImage();
     case IDM_PASTE:
@@ -81,6 +83,12 @@ bool CEditCommands::IsCommandEnabled(int id) const {
       return false;
   }
 }
+
+bool CEditCommands::IsCommandChecked(int id) const {
+  return id == IDM_ARBITRARY_ROTATION && IsRotationPanelOpen();
+}
+
+bool CEditCommands::IsRotationPanelOpen() const { return m_pPanel && m_pPanel->isVisible(); }
 
 int CEditCommands::OnCommand(int id) {
   if (!OwnsCommand(id)) return 0;
@@ -130,6 +138,13 @@ int CEditCommands::OnCommand(int id) {
       return 1;
     }
     case IDM_ARBITRARY_ROTATION:
+      // The menu entry toggles the panel: without a window manager there
+      // may be no other way to close it.
+      if (IsRotationPanelOpen())
+        m_pPanel->close();
+      else
+        OpenRotationTool();
+      return 1;
     case IDM_ARBITRARY_ROTATE:
       OpenRotationTool();
       return 1;

@@ -31,6 +31,7 @@ class CEditCommands : public CViewerPart, public CImageEditsUi {
   bool OwnsCommand(int id) const override;
   int OnCommand(int id) override;
   bool IsCommandEnabled(int id) const override;
+  bool IsCommandChecked(int id) const override;
   int RunViewerOperation(VIEWEROPERATION operation, const POINT& pt) override;
   bool MouseMove(const QPoint& pt, Qt::MouseButtons buttons) override;
   void PaintOverlay(QPainter& painter) override;
@@ -47,6 +48,7 @@ class CEditCommands : public CViewerPart, public CImageEditsUi {
   int GetSelection(tagIMAGESELECTION* selection) const;
   CSelectionWindow* SelectionWindow() const { return m_pSelection; }
   CRotationPanel* RotationPanel() const { return m_pPanel; }
+  bool IsRotationPanelOpen() const;
   // The measure line's label while or after measuring (empty without one).
   MyString MeasureLabel() const;
   // Applies the angle the rotation panel holds.

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -32,4 +33,13 @@ void CRotationPanel::SetAngleText(const MyString& text) { m_pAngle->setText(text
 void CRotationPanel::closeEvent(QCloseEvent* event) {
   emit Closed();
   QWidget::closeEvent(event);
+}
+
+void CRotationPanel::keyPressEvent(QKeyEvent* event) {
+  // A tool window may have no title bar to close it by.
+  if (event->key() == Qt::Key_Escape) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }

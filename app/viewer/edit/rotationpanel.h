@@ -26,6 +26,7 @@ class CRotationPanel : public QWidget {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QLineEdit* m_pAngle;
