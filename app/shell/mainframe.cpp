@@ -206,6 +206,9 @@ void CMainFrame::ConnectViewer() {
   if (meta->indexOfSignal("LoadFailed(QString,QString)") >= 0)
     connect(m_viewer, SIGNAL(LoadFailed(QString, QString)), this,
             SLOT(OnLoadFailed(QString, QString)));
+  if (meta->indexOfSignal("CurrentImageChanged(QString,int)") >= 0)
+    connect(m_viewer, SIGNAL(CurrentImageChanged(QString, int)), this,
+            SLOT(OnCurrentImageChanged(QString)));
   if (meta->indexOfSignal("ShowViewerRequested()") >= 0)
     connect(m_viewer, SIGNAL(ShowViewerRequested()), this, SLOT(ShowViewer()));
   // The rotation tool switches the mouse tool as the Tools menu does.
@@ -450,6 +453,12 @@ void CMainFrame::ShowViewer() {
 
 void CMainFrame::OnLoadFailed(const QString& path, const QString& text) {
   statusBar()->showMessage(text.isEmpty() ? path : text);
+}
+
+void CMainFrame::OnCurrentImageChanged(const QString& path) {
+  // A failed load keeps its reason there.
+  if (m_viewer->Document().HasImage())
+    statusBar()->showMessage(MyString::FromQString(path).GetStringTitleExt().ToQString());
 }
 
 void CMainFrame::SetPanesHidden(bool hidden) { m_docks->SetPanesHidden(hidden); }

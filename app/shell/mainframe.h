@@ -103,6 +103,8 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void OnViewerStateChanged();
   // A load of the viewer failed: the status bar says why.
   void OnLoadFailed(const QString& path, const QString& text);
+  // The viewer shows another image: the status bar names it.
+  void OnCurrentImageChanged(const QString& path);
 
  signals:
   // The window accepted a close request and is about to go: the program

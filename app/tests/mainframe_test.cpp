@@ -126,6 +126,8 @@ TEST(MainFrame, FailedLoadsAllEndAlikeAndSteppingGoesOn) {
       return frame.windowTitle() == QStringLiteral("ZOKA Lorimo - ") + QLatin1String(name);
     })) << frame.windowTitle().toStdString();
     EXPECT_TRUE(frame.Viewer()->Document().HasImage());
+    // The status bar names the image shown, however it was reached.
+    EXPECT_EQ(frame.statusBar()->currentMessage(), QLatin1String(name));
   };
 
   EXPECT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "a.png")), 0);
