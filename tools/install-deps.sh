@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-qpa-plugins libgl-dev
   # images and metadata
   libgraphicsmagick++1-dev graphicsmagick libturbojpeg0-dev libjpeg-turbo-progs
-  libopenjp2-7-dev libhdf4-dev libexiv2-dev libexif-dev
+  libopenjp2-7-dev libhdf4-dev libexiv2-dev libexif-dev liblcms2-dev
   # archives, movies, scanners, cameras, devices
   libzip-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   libsane-dev sane-utils libgphoto2-dev libudev-dev

@@ -49,6 +49,8 @@ void InstallLibraryWarningHandlers() {
   });
 }
 
+void ReportLibraryWarning(const std::string& text) { Report(text); }
+
 std::vector<std::string> RecentLibraryWarnings() {
   std::lock_guard<std::mutex> lock(gMutex);
   return {Kept().begin(), Kept().end()};

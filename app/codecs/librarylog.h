@@ -12,5 +12,9 @@
 // Installs the handlers; later calls do nothing. Thread-safe.
 void InstallLibraryWarningHandlers();
 
+// A warning of a library call made by our own code (a damaged colour
+// profile, say) that has no caller to show it to: it goes the same way.
+void ReportLibraryWarning(const std::string& text);
+
 // The last warnings the libraries gave, oldest first.
 std::vector<std::string> RecentLibraryWarnings();

@@ -7,8 +7,12 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include "codecs/imagelibrary.h"
+#include "codecs/imagereader.h"
+#include "corekit/straw.h"
+#include "testsupport/testsupport.h"
 
 namespace {
 
@@ -176,3 +180,73 @@ TEST(Paintweller, BitmapsForOtherParts) {
 }
 
 }  // namespace
+
+namespace {
+
+// The Adobe RGB (1998) profile, made with LittleCMS from its primaries.
+std::string AdobeRgbProfile() {
+  const cmsCIExyY white{0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::string bytes(size, '\0');
+  cmsSaveProfileToMem(profile, bytes.data(), &size);
+  cmsCloseProfile(profile);
+  return bytes;
+}
+
+}  // namespace
+
+// One picture saved as sRGB and as Adobe RGB with its profile, read back
+// from the files, is shown alike.
+TEST(Paintweller, EmbeddedColourProfilesAreShownInSrgb) {
+  InitializeImageLibrary();
+  const uint8_t patches[][3] = {
+      {230, 20, 20}, {20, 200, 40}, {30, 40, 220}, {128, 128, 128}, {250, 160, 30}};
+  const int count = int(std::size(patches)), side = 8;
+  std::vector<uint8_t> srgb(size_t(count * side * side) * 3);
+  for (int y = 0; y < side; ++y)
+    for (int x = 0; x < count * side; ++x)
+      std::copy_n(patches[x / side], 3, &srgb[(size_t(y) * size_t(count * side) + size_t(x)) * 3]);
+  const std::string adobe = AdobeRgbProfile();
+  cmsHPROFILE from = cmsCreate_sRGBProfile();
+  cmsHPROFILE to = cmsOpenProfileFromMem(adobe.data(), cmsUInt32Number(adobe.size()));
+  cmsHTRANSFORM transform =
+      cmsCreateTransform(from, TYPE_RGB_8, to, TYPE_RGB_8, INTENT_PERCEPTUAL, 0);
+  std::vector<uint8_t> converted(srgb.size());
+  cmsDoTransform(transform, srgb.data(), converted.data(), cmsUInt32Number(srgb.size() / 3));
+  cmsDeleteTransform(transform);
+  cmsCloseProfile(from);
+  cmsCloseProfile(to);
+
+  const auto dir = testsupport::NewTempDir();
+  Magick::Image plain(size_t(count * side), size_t(side), "RGB", Magick::CharPixel, srgb.data());
+  plain.write((dir / "srgb.png").string());
+  Magick::Image tagged(size_t(count * side), size_t(side), "RGB", Magick::CharPixel,
+                       converted.data());
+  tagged.iccColorProfile(Magick::Blob(adobe.data(), adobe.size()));
+  tagged.write((dir / "adobe.png").string());
+
+  auto shown = [&](const char* name) {
+    Magick::Image image;
+    std::string error;
+    EXPECT_EQ(DecodeImageFile(CStrAW::FromPath(dir / name), &image, &error), 1) << error;
+    return CPaintweller::Object2QImage(image);
+  };
+  const QImage reference = shown("srgb.png");
+  const QImage adobeShown = shown("adobe.png");
+  for (int i = 0; i < count; ++i) {
+    const QPoint centre(i * side + side / 2, side / 2);
+    const QColor want = reference.pixelColor(centre), got = adobeShown.pixelColor(centre);
+    EXPECT_LE(std::abs(want.red() - got.red()), 3) << i;
+    EXPECT_LE(std::abs(want.green() - got.green()), 3) << i;
+    EXPECT_LE(std::abs(want.blue() - got.blue()), 3) << i;
+  }
+  // Without the conversion the saturated red would be visibly off.
+  EXPECT_GT(std::abs(int(converted[0]) - int(srgb[0])) + std::abs(int(converted[1]) - int(srgb[1])),
+            10);
+}

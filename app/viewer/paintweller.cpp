@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <memory>
 
+#include "codecs/colourprofile.h"
+#include "codecs/librarylog.h"
 #include "viewer/fitrules.h"
 
 namespace {
@@ -73,6 +75,15 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
     Magick::Image image = source;
     // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
     image.write(0, 0, width, height, "BGRA", Magick::CharPixel, out.bits());
+    if (UseEmbeddedProfiles()) {
+      const Magick::Blob profile = image.iccColorProfile();
+      std::string warning;
+      if (profile.length() > 0 &&
+          !ConvertBgraToSrgb(profile.data(), profile.length(), out.bits(), width * height,
+                             &warning) &&
+          !warning.empty())
+        ReportLibraryWarning(warning);
+    }
   } catch (const std::exception&) {
     return QImage();
   }

@@ -15,6 +15,7 @@
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
+#include "codecs/colourprofile.h"
 #include "codecs/decodeprogress.h"
 #include "codecs/hdfcodec.h"
 #include "codecs/imagelibrary.h"
@@ -278,4 +279,14 @@ TEST(CodecLayer, AnHdfFileTheLibraryLoopsOnCostsOnlyItsLoad) {
   ASSERT_EQ(DecodeImageFile(CStrAW::FromPath(data / "palette8.hdf"), &image, &error), 1) << error;
   EXPECT_GT(image.columns(), 0u);
   SetHdfReadDeadline(kHdfReadDeadlineMs);
+}
+
+TEST(CodecLayer, ADamagedColourProfileLeavesThePixelsAsStored) {
+  uint8_t bgra[] = {10, 20, 30, 255, 200, 100, 50, 128};
+  const uint8_t stored[sizeof bgra] = {10, 20, 30, 255, 200, 100, 50, 128};
+  const char garbage[] = "acspnot a profile at all, only its magic";
+  std::string warning;
+  EXPECT_EQ(ConvertBgraToSrgb(garbage, sizeof garbage, bgra, 2, &warning), 0);
+  EXPECT_FALSE(warning.empty());
+  EXPECT_TRUE(std::equal(bgra, bgra + sizeof bgra, stored));
 }

@@ -1,0 +1,67 @@
+#include "codecs/colourprofile.h"
+
+#include <algorithm>
+#include <atomic>
+#include <memory>
+
+#include <lcms2.h>
+
+namespace {
+
+std::atomic<bool> gbUseProfiles{true};
+
+struct CProfileCloser {
+  void operator()(void* profile) const { cmsCloseProfile(profile); }
+};
+struct CTransformDeleter {
+  void operator()(void* transform) const { cmsDeleteTransform(transform); }
+};
+using ProfilePtr = std::unique_ptr<void, CProfileCloser>;
+using TransformPtr = std::unique_ptr<void, CTransformDeleter>;
+
+// LittleCMS reports damaged profiles through one handler per context; each
+// conversion gets a context of its own, so reports never cross threads.
+void CollectError(cmsContext context, cmsUInt32Number, const char* text) {
+  auto* error = static_cast<std::string*>(cmsGetContextUserData(context));
+  if (error && error->empty() && text) *error = text;
+}
+
+struct CContextDeleter {
+  void operator()(void* context) const { cmsDeleteContext(static_cast<cmsContext>(context)); }
+};
+
+}  // namespace
+
+int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pixelCount,
+                      std::string* warning) {
+  if (!icc || iccSize == 0 || !bgra || pixelCount == 0) return 0;
+  std::string error;
+  std::unique_ptr<void, CContextDeleter> context(cmsCreateContext(nullptr, &error));
+  if (!context) return 0;
+  const cmsContext ctx = static_cast<cmsContext>(context.get());
+  cmsSetLogErrorHandlerTHR(ctx, CollectError);
+  auto fail = [&](const char* why) {
+    if (warning) *warning = std::string(why) + (error.empty() ? "" : ": " + error);
+    return 0;
+  };
+  ProfilePtr embedded(cmsOpenProfileFromMemTHR(ctx, icc, cmsUInt32Number(iccSize)));
+  if (!embedded) return fail("the embedded colour profile cannot be read");
+  if (cmsGetColorSpace(embedded.get()) != cmsSigRgbData)
+    return fail("the embedded colour profile is not an RGB profile");
+  ProfilePtr srgb(cmsCreate_sRGBProfileTHR(ctx));
+  if (!srgb) return fail("no sRGB profile");
+  TransformPtr transform(cmsCreateTransformTHR(ctx, embedded.get(), TYPE_BGRA_8, srgb.get(),
+                                               TYPE_BGRA_8, INTENT_PERCEPTUAL,
+                                               cmsFLAGS_COPY_ALPHA));
+  if (!transform) return fail("the embedded colour profile cannot be applied");
+  // LittleCMS counts pixels in 32 bits: large pictures go in slices.
+  constexpr size_t kSlice = size_t(1) << 24;
+  for (size_t done = 0; done < pixelCount; done += kSlice) {
+    const size_t count = std::min(kSlice, pixelCount - done);
+    cmsDoTransform(transform.get(), bgra + done * 4, bgra + done * 4, cmsUInt32Number(count));
+  }
+  return 1;
+}
+
+bool UseEmbeddedProfiles() { return gbUseProfiles; }
+void SetUseEmbeddedProfiles(bool use) { gbUseProfiles = use; }
