@@ -28,11 +28,13 @@ set(LORIMO_TEST_ENVIRONMENT
   "QT_LOGGING_RULES=*.debug=false")
 
 # lorimo_test(<name> SOURCES <files...> LIBS <targets...>
-#             [LABELS unit|widget|e2e|slow ...] [NO_QT] [TIMEOUT seconds])
+#             [LABELS unit|widget|e2e|slow ...] [NO_QT] [TIMEOUT seconds]
+#             [LOCK resource])
 # One GoogleTest executable, each case registered with CTest on its own.
 # NO_QT tests use GoogleTest's own main (for code that must not see Qt).
+# Cases of programs that name the same LOCK never run at the same time.
 function(lorimo_test name)
-  cmake_parse_arguments(ARG "NO_QT" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_QT" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT LORIMO_BUILD_TESTS)
     return()
   endif()
@@ -59,6 +61,9 @@ function(lorimo_test name)
 if(@name@_TESTS)
   set_tests_properties(${@name@_TESTS} PROPERTIES
     LABELS "@ARG_LABELS@" TIMEOUT @ARG_TIMEOUT@ ENVIRONMENT "@LORIMO_TEST_ENVIRONMENT@")
+  if(NOT "@ARG_LOCK@" STREQUAL "")
+    set_tests_properties(${@name@_TESTS} PROPERTIES RESOURCE_LOCK "@ARG_LOCK@")
+  endif()
 endif()
 ]=] @ONLY)
   set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${props}")
