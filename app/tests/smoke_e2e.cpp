@@ -21,15 +21,31 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Xvfb on a display it picks itself; stopped with the object.
+// Xvfb on a display it picks itself; stopped with the object. It must not
+// reset when its last client leaves (the probe, a helper program): during
+// a reset the program under test could not connect. A server that takes no
+// client at all is replaced by a fresh one.
 class CVirtualDisplay {
  public:
   CVirtualDisplay() {
+    for (int attempt = 0; attempt < 3 && m_strDisplay.isEmpty(); ++attempt) {
+      Start();
+      if (!m_strDisplay.isEmpty() && !AcceptsClients()) {
+        Stop();
+        m_strDisplay.clear();
+      }
+    }
+  }
+  ~CVirtualDisplay() { Stop(); }
+  const QString& Display() const { return m_strDisplay; }
+
+ private:
+  void Start() {
     m_server.setProcessChannelMode(QProcess::SeparateChannels);
     m_server.start(QStringLiteral("Xvfb"),
                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                     QStringLiteral("0"), QStringLiteral("1280x800x24"), QStringLiteral("-nolisten"),
-                    QStringLiteral("tcp")});
+                    QStringLiteral("tcp"), QStringLiteral("-noreset")});
     if (!m_server.waitForStarted(10000)) return;
     // The server writes its display number once it accepts clients.
     QByteArray number;
@@ -41,7 +57,21 @@ class CVirtualDisplay {
     const int display = number.trimmed().toInt(&ok);
     if (ok) m_strDisplay = QStringLiteral(":%1").arg(display);
   }
-  ~CVirtualDisplay() {
+  bool AcceptsClients() {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_strDisplay);
+    for (int i = 0; i < 20; ++i) {
+      QProcess probe;
+      probe.setProcessEnvironment(env);
+      probe.start(QStringLiteral("xdotool"), {QStringLiteral("getdisplaygeometry")});
+      if (probe.waitForFinished(5000) && probe.exitStatus() == QProcess::NormalExit &&
+          probe.exitCode() == 0)
+        return true;
+      QThread::msleep(250);
+    }
+    return false;
+  }
+  void Stop() {
     if (m_server.state() == QProcess::NotRunning) return;
     m_server.terminate();
     if (!m_server.waitForFinished(5000)) {
@@ -49,9 +79,7 @@ class CVirtualDisplay {
       m_server.waitForFinished(5000);
     }
   }
-  const QString& Display() const { return m_strDisplay; }
 
- private:
   QProcess m_server;
   QString m_strDisplay;
 };

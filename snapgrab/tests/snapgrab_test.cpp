@@ -51,7 +51,9 @@ class CXvfb {
     m_server.start(QStringLiteral("Xvfb"),
                    {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"),
                     QStringLiteral("0"), QStringLiteral("%1x%2x24").arg(kWidth).arg(kHeight),
-                    QStringLiteral("-wr"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+                    QStringLiteral("-wr"), QStringLiteral("-nolisten"), QStringLiteral("tcp"),
+                    // No reset when a client leaves: the next one could not connect meanwhile.
+                    QStringLiteral("-noreset")});
     if (!m_server.waitForStarted(10000)) return;
     QByteArray number;
     while (!number.contains('\n') && m_server.waitForReadyRead(10000))
