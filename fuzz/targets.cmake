@@ -41,3 +41,13 @@ lorimo_fuzz_target(hdf
   SOURCES app/codecs/hdfcodec.cpp ${codec_fuzz_sources}
   INCLUDES app corekit/include
   DEPS Qt6::Core PkgConfig::GraphicsMagickPP PkgConfig::Exiv2 HDF4::HDF4)
+
+lorimo_fuzz_target(keymap
+  FUZZER keymap_fuzz.cpp
+  LIBS lorimo_app
+  SOURCES app/shell/keyboardmapfile.cpp app/shell/mappingvalues.cpp app/shell/inputbinding.cpp
+          corekit/src/datafile.cpp corekit/src/registry.cpp corekit/src/atomicfile.cpp
+          corekit/src/mystring.cpp corekit/src/straw.cpp corekit/src/platform.cpp
+          corekit/src/filelock.cpp
+  INCLUDES app corekit/include
+  DEPS Qt6::Core)
