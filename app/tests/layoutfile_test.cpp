@@ -160,6 +160,11 @@ TEST(LayoutFile, DamageDeletesOnlyWhatCannotBeTrusted) {
   for (int i = 0; i < 5000; ++i)
     deep += Record(100 + i, 0, 0, 0, 0, 0, 0, 50, 0, 101 + i, 4444, 4444, 0, 0, 0, 0xF0000);
   EXPECT_EQ(layout.ReadBytes(deep), CLayoutFile::RR_DAMAGED);
+  int levels = 0;
+  for (const tagLAYOUTPANE* pane = &layout.Layout().roots.at(0); pane;
+       pane = pane->first.empty() ? nullptr : &pane->first[0])
+    ++levels;
+  EXPECT_EQ(levels, CLayoutFile::kMaxDepth);
   CLayoutFile again;
   EXPECT_EQ(again.ReadBytes(layout.ToBytes()), CLayoutFile::RR_READ);
   EXPECT_EQ(again.Layout(), layout.Layout());
