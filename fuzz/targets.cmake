@@ -51,3 +51,12 @@ lorimo_fuzz_target(keymap
           corekit/src/filelock.cpp
   INCLUDES app corekit/include
   DEPS Qt6::Core)
+
+lorimo_fuzz_target(layout
+  FUZZER layout_fuzz.cpp
+  LIBS lorimo_app
+  SOURCES app/shell/layoutfile.cpp
+          corekit/src/atomicfile.cpp corekit/src/mystring.cpp corekit/src/straw.cpp
+          corekit/src/platform.cpp corekit/src/filelock.cpp
+  INCLUDES app corekit/include
+  DEPS Qt6::Core)
