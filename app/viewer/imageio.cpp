@@ -199,9 +199,9 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
     failed = true;
     shortText = u"Cancelled";
   }
-  if (failed && viewer && !cancelled && viewer->OfferToPlugins(path, &image, sizeHint))
+  // The codec layer gives RGB; an image a plug-in read may still need it.
+  if (failed && viewer && !cancelled && viewer->OfferToPlugins(path, &image, sizeHint)) {
     failed = false;
-  if (!failed) {
     try {
       image.colorSpace(Magick::RGBColorspace);
     } catch (const std::exception& e) {
