@@ -210,6 +210,15 @@ int PingImageFile(const MyString& path, const MyString& extension, const std::st
   return 1;
 }
 
+void ExportBgraPixels(const Magick::Image& source, size_t y, size_t rows, uint8_t* pixels) {
+  Magick::Image image = source;
+  const size_t width = image.columns();
+  image.write(0, ssize_t(y), width, rows, "BGRA", Magick::CharPixel, pixels);
+  if (image.matte()) return;
+  const size_t count = width * rows;
+  for (size_t i = 0; i < count; ++i) pixels[i * 4 + 3] = 0xFF;
+}
+
 Magick::Color TransparencyColor(const Magick::Color& background) {
   auto offGrid = [](Magick::Quantum q) -> Magick::Quantum {
     if (MaxRGB < 65535 || q % 257 != 0) return q;

@@ -6,6 +6,7 @@
 // reads on different threads run side by side. The viewer adds its load
 // slot, progress strip and messages on top (viewer/imageio.h).
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,12 @@ int DecodeImageFile(const MyString& path, Magick::Image* image, std::string* err
 // The size from the file's header only, by the same rules. 1 on success.
 int PingImageFile(const MyString& path, const MyString& extension, const std::string& forcedFormat,
                   SIZE* size);
+
+// Copies rows of the image as B, G, R, A bytes (stride columns * 4). An
+// image without an alpha channel comes out opaque: GraphicsMagick exports
+// whatever its pixels' unused opacity holds, which some readers (BMP)
+// leave as stale memory. Throws what GraphicsMagick throws.
+void ExportBgraPixels(const Magick::Image& image, size_t y, size_t rows, uint8_t* pixels);
 
 // The colour transparent pixels take when a transparent image is shown:
 // the background colour moved by one 16-bit step off the values 8-bit

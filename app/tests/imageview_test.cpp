@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QStackedWidget>
+#include <QTest>
 #include <QToolButton>
 #include <filesystem>
 #include <string>
@@ -515,3 +516,49 @@ TEST_F(Viewer, MaximizeViewAlwaysOnTopAndTheStartupScreen) {
 }
 
 }  // namespace
+
+// A BMP shown after an animated GIF, over and over: what is drawn is the
+// file's pixels every time (stale opacity in the BMP's pixels once made
+// parts of it see-through, showing the GIF's last frame beneath).
+TEST_F(Viewer, BitmapAfterAnimatedGifDrawsExactlyTheFilesPixels) {
+  std::vector<Magick::Image> frames;
+  for (const char* color : {"#ff000080", "#00ff0040", "#0000ff00"}) {
+    frames.emplace_back(Magick::Geometry(120, 120), Magick::Color(color));
+    frames.back().animationDelay(1);
+  }
+  Magick::writeImages(frames.begin(), frames.end(), (m_dir / "f.gif").string());
+  Magick::Image stripes(Magick::Geometry(200, 150), Magick::Color("white"));
+  stripes.fillColor("orange");
+  stripes.draw(Magick::DrawableRectangle(40, 0, 79, 149));
+  stripes.fillColor("teal");
+  stripes.draw(Magick::DrawableRectangle(120, 0, 159, 149));
+  stripes.type(Magick::TrueColorType);
+  stripes.write("BMP:" + (m_dir / "g.bmp").string());
+  Magick::Image file((m_dir / "g.bmp").string());
+
+  ASSERT_EQ(m_view->OpenFile(Path("f.gif")), 1);
+  for (int round = 0; round < 12; ++round) {
+    // Half the rounds step on the worker, as fast stepping does.
+    gVSO[VSO_SKIP_ON_FAST_VIEW].bFlag = round % 2;
+    QTest::qWait(120);  // frames tick
+    Command(IDM_NEXT_IMAGE);
+    ASSERT_EQ(Name(), "g.bmp");
+    QTest::qWait(120);  // a late frame must not reach the bitmap
+    const QImage shot = m_view->grab().toImage();
+    const QRect rect = m_view->ImageRect();
+    ASSERT_EQ(rect.size(), QSize(200, 150));
+    int wrong = 0;
+    for (int y = 0; y < 150; ++y)
+      for (int x = 0; x < 200; ++x) {
+        const Magick::ColorRGB want = file.pixelColor(size_t(x), size_t(y));
+        const QRgb got = shot.pixel(rect.left() + x, rect.top() + y);
+        if (qRed(got) != int(want.red() * 255 + 0.5) ||
+            qGreen(got) != int(want.green() * 255 + 0.5) ||
+            qBlue(got) != int(want.blue() * 255 + 0.5))
+          ++wrong;
+      }
+    ASSERT_EQ(wrong, 0) << "round " << round;
+    Command(IDM_PREVIOUS_IMAGE);
+    ASSERT_EQ(Name(), "f.gif");
+  }
+}

@@ -12,6 +12,7 @@ struct tagFINISHEDLOAD {
   bool bReported = false;
   bool bTransparent = false;
   Magick::Color color;
+  bool bAnimated = false;  // the load started the animation
 };
 thread_local tagFINISHEDLOAD tFinished;
 
@@ -37,6 +38,7 @@ int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* 
     out->image = image;
     out->bTransparent = tFinished.bReported && tFinished.bTransparent;
     if (out->bTransparent) out->colorTransparent = tFinished.color;
+    out->bAnimated = tFinished.bAnimated;
     out->strError = MyString();
   } else {
     out->image = MakeStandInImage();
@@ -85,7 +87,9 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
     m_fileIdentity = tagFILEIDENTITY();
     m_data.bTransparent = 0;
   }
-  m_bFramesAccepted = loaded.bLoaded;
+  // Frames playing now belong to this load only if it started them; an older
+  // load delivered while a newer GIF loads must not let that GIF's frames in.
+  m_bFramesAccepted = loaded.bLoaded && loaded.bAnimated;
   Changed();
 }
 
@@ -129,6 +133,7 @@ void CImageDocument::StopAnimation() {
 void CImageDocument::StartAnimation(std::vector<Magick::Image> frames) {
   if (IsAutoplayRunning()) return;
   m_animation->Start(std::move(frames));
+  tFinished.bAnimated = m_animation->IsRunning();
 }
 
 void CImageDocument::OnLoadFinished(bool success, bool hasTransparency,

@@ -38,7 +38,8 @@ struct tagLOADEDIMAGE {
   bool bSkipped = false;
   bool bTransparent = false;
   Magick::Color colorTransparent;
-  MyString strError;  // the short text of a failed load
+  bool bAnimated = false;  // it started the document's GIF animation
+  MyString strError;       // the short text of a failed load
 };
 
 // Loads path with the viewer's load (target viewer; bReport as the viewer

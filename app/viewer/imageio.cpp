@@ -181,7 +181,13 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   CImageReadResult result;
   bool failed = !ReadImageFile(request, &result);
   Magick::Image image = result.image;
-  if (viewer && !result.frames.empty()) viewer->StartAnimation(std::move(result.frames));
+  if (viewer && !result.frames.empty()) {
+    // The image shares its pixels with the first frame, which the GUI thread
+    // may draw while this thread goes on with the image: one image must
+    // not be read by two threads, so it takes its own copy.
+    image.modifyImage();
+    viewer->StartAnimation(std::move(result.frames));
+  }
   MyString shortText = failed ? CStrAW::a_toW(result.error) : MyString();
   MyString message;
   if (result.bUnexpected) message = u"Unhandled exception loading " + path + u" !";

@@ -4,6 +4,7 @@
 #include <QPalette>
 #include <algorithm>
 
+#include "codecs/imagereader.h"
 #include "pixwork/formats.h"
 #include "viewer/imagedocument.h"
 #include "viewer/imageio.h"
@@ -18,8 +19,7 @@ bool ValidSize(const SIZE& size) { return BitmapBytes(size.cx, size.cy) != 0; }
 // Pixel rows as the service hands them out: B, G, R, A, top row first.
 bool CopyBgra(const Magick::Image& source, uint8_t* pixels) {
   try {
-    Magick::Image image = source;
-    image.write(0, 0, image.columns(), image.rows(), "BGRA", Magick::CharPixel, pixels);
+    ExportBgraPixels(source, 0, source.rows(), pixels);
     return true;
   } catch (const std::exception&) {
     return false;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "codecs/colourprofile.h"
+#include "codecs/imagereader.h"
 #include "codecs/librarylog.h"
 #include "viewer/fitrules.h"
 
@@ -72,11 +73,10 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
   QImage out(int(width), int(height), QImage::Format_ARGB32);
   if (out.isNull()) return QImage();
   try {
-    Magick::Image image = source;
     // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
-    image.write(0, 0, width, height, "BGRA", Magick::CharPixel, out.bits());
+    ExportBgraPixels(source, 0, height, out.bits());
     if (UseEmbeddedProfiles()) {
-      const Magick::Blob profile = image.iccColorProfile();
+      const Magick::Blob profile = source.iccColorProfile();
       std::string warning;
       if (profile.length() > 0 &&
           !ConvertBgraToSrgb(profile.data(), profile.length(), out.bits(), width * height,
@@ -111,8 +111,7 @@ HBITMAP CPaintweller::Object2DDB(const Magick::Image& source, const SIZE* size) 
     bitmap.reset(CreateBitmap32(int32_t(image.columns()), int32_t(image.rows())));
     if (!bitmap) return nullptr;
     for (int32_t y = 0; y < bitmap->nHeight; ++y)
-      image.write(0, y, image.columns(), 1, "BGRA", Magick::CharPixel,
-                  bitmap->pPixels + size_t(y) * size_t(bitmap->nStride));
+      ExportBgraPixels(image, size_t(y), 1, bitmap->pPixels + size_t(y) * size_t(bitmap->nStride));
   } catch (const std::exception&) {
     return nullptr;
   }
