@@ -4,8 +4,9 @@
 #                            (on the bundled samples unless an image is given)
 #   ./build.sh test [ctest args]
 #                            install what is missing, build with the sanitizers,
-#                            run every test, then the fuzz targets briefly
-#   ./build.sh build [dev|asan|release]
+#                            run every test, then the fuzz targets briefly, then
+#                            the tests that run threads under ThreadSanitizer
+#   ./build.sh build [dev|asan|tsan|release]
 #   ./build.sh bench         build and run the benchmarks in bench/
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -34,6 +35,8 @@ case "$command" in
     build asan
     ctest --preset asan "$@"
     "$root/fuzz/run-fuzzers.sh"
+    build tsan
+    ctest --preset tsan "$@"
     ;;
   build)
     deps

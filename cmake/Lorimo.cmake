@@ -25,16 +25,19 @@ set(LORIMO_TEST_ENVIRONMENT
   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
   "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
+  "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/tsan.supp:second_deadlock_stack=1:history_size=4"
   "QT_LOGGING_RULES=*.debug=false")
 
 # lorimo_test(<name> SOURCES <files...> LIBS <targets...>
 #             [LABELS unit|widget|e2e|slow ...] [NO_QT] [TIMEOUT seconds]
-#             [LOCK resource])
+#             [LOCK resource] [THREADS regex])
 # One GoogleTest executable, each case registered with CTest on its own.
 # NO_QT tests use GoogleTest's own main (for code that must not see Qt).
 # Cases of programs that name the same LOCK never run at the same time.
+# Cases whose names match THREADS run threads and get the label "threads",
+# which the ThreadSanitizer build runs.
 function(lorimo_test name)
-  cmake_parse_arguments(ARG "NO_QT" "TIMEOUT;LOCK" "SOURCES;LIBS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "NO_QT" "TIMEOUT;LOCK;THREADS" "SOURCES;LIBS;LABELS" ${ARGN})
   if(NOT LORIMO_BUILD_TESTS)
     return()
   endif()
@@ -63,6 +66,13 @@ if(@name@_TESTS)
     LABELS "@ARG_LABELS@" TIMEOUT @ARG_TIMEOUT@ ENVIRONMENT "@LORIMO_TEST_ENVIRONMENT@")
   if(NOT "@ARG_LOCK@" STREQUAL "")
     set_tests_properties(${@name@_TESTS} PROPERTIES RESOURCE_LOCK "@ARG_LOCK@")
+  endif()
+  if(NOT "@ARG_THREADS@" STREQUAL "")
+    foreach(test IN LISTS @name@_TESTS)
+      if(test MATCHES "@ARG_THREADS@")
+        set_tests_properties("${test}" PROPERTIES LABELS "@ARG_LABELS@;threads")
+      endif()
+    endforeach()
   endif()
 endif()
 ]=] @ONLY)
