@@ -1,14 +1,11 @@
 #include "codecs/colourprofile.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 
 #include <lcms2.h>
 
 namespace {
-
-std::atomic<bool> gbUseProfiles{true};
 
 struct CProfileCloser {
   void operator()(void* profile) const { cmsCloseProfile(profile); }
@@ -62,6 +59,3 @@ int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pix
   }
   return 1;
 }
-
-bool UseEmbeddedProfiles() { return gbUseProfiles; }
-void SetUseEmbeddedProfiles(bool use) { gbUseProfiles = use; }

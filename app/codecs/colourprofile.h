@@ -17,7 +17,3 @@
 // unconverted, never lost).
 int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pixelCount,
                       std::string* warning = nullptr);
-
-// Whether embedded profiles are used (on unless turned off).
-bool UseEmbeddedProfiles();
-void SetUseEmbeddedProfiles(bool use);

@@ -5,6 +5,7 @@
 #include "codecs/imagelibrary.h"
 #include "codecs/jp2codec.h"
 #include "codecs/jpegscaled.h"
+#include "codecs/orientation.h"
 #include "codecs/psdimage.h"
 #include "corekit/straw.h"
 
@@ -129,13 +130,27 @@ MyString ExtensionOf(const MyString& path) {
   return extension.IsEmpty() ? extension : extension.Mid(1);
 }
 
-int ReadImageFile(const CImageReadRequest& request, CImageReadResult* result) {
+int ReadImageFile(const CImageReadRequest& asked, CImageReadResult* result) {
   InitializeImageLibrary();
+  CImageReadRequest request = asked;
+  const bool readable = IsReadableImageFile(request.path, &result->error);
+  // Cameras and phones write the orientation into JPEG and TIFF files.
+  if (readable && request.bUpright) {
+    const IMAGEKIND kind = SniffImageFile(request.path);
+    if (kind == IK_JPEG || kind == IK_TIFF)
+      result->nOrientation = ReadFileOrientation(request.path);
+  }
+  // A picture stored on its side is decoded for the box turned with it.
+  SIZE turnedHint;
+  if (request.sizeHint && result->nOrientation >= 5) {
+    turnedHint = SIZE{request.sizeHint->cy, request.sizeHint->cx};
+    request.sizeHint = &turnedHint;
+  }
   CThreadDecodeProgress progress(request.progress ? request.progress : GetThreadDecodeProgress());
   CFileReader reader(request);
   bool failed = false;
   try {
-    if (!IsReadableImageFile(request.path, &result->error) || !reader.Read(result)) failed = true;
+    if (!readable || !reader.Read(result)) failed = true;
   } catch (const Magick::Exception& e) {
     failed = true;
     result->error = e.what();
@@ -153,6 +168,12 @@ int ReadImageFile(const CImageReadRequest& request, CImageReadResult* result) {
       result->error = e.what();
     }
   }
+  // An animation's frames have no orientation of their own to follow.
+  if (!failed && result->frames.empty() && !TurnUpright(&result->image, result->nOrientation)) {
+    result->warnings.push_back("The picture could not be turned upright");
+    result->nOrientation = 1;
+  }
+  if (failed || !result->frames.empty()) result->nOrientation = 1;
   if (failed && result->error.empty()) result->error = "Unknown error";
   return failed ? 0 : 1;
 }

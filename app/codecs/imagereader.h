@@ -30,6 +30,8 @@ struct CImageReadRequest {
   bool bAllFrames = false;
   // Registered for the calling thread during the read (null: the thread's own).
   CDecodeProgress* progress = nullptr;
+  // The picture is turned as its EXIF Orientation says (photos upright).
+  bool bUpright = false;
 };
 
 struct CImageReadResult {
@@ -40,6 +42,8 @@ struct CImageReadResult {
   // Why the read failed; bUnexpected when no decoder said so.
   std::string error;
   bool bUnexpected = false;
+  // The EXIF Orientation the image was turned from (1: as stored).
+  int nOrientation = 1;
 };
 
 // The extension of path to read by (without its dot); empty for none.

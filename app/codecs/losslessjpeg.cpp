@@ -1,5 +1,6 @@
 #include "codecs/losslessjpeg.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -101,6 +102,10 @@ int TurboJpegOperation(int code) {
       return TJXOP_HFLIP;
     case LT_FLIPV:
       return TJXOP_VFLIP;
+    case LT_TRANSPOSE:
+      return TJXOP_TRANSPOSE;
+    case LT_TRANSVERSE:
+      return TJXOP_TRANSVERSE;
     default:
       return -1;
   }
@@ -112,43 +117,22 @@ bool IsSameFile(const MyString& a, const MyString& b) {
   return fs::equivalent(CStrAW::ToPath(a), CStrAW::ToPath(b), ec) && !ec;
 }
 
-}  // namespace
+// Each transform as a matrix on pixel offsets from the centre (y down),
+// {a, b, c, d}: x' = a x + b y, y' = c x + d y; index = LOSSLESSTRANSFORM.
+constexpr int kTransformMatrix[8][4] = {
+    {1, 0, 0, 1},    // none
+    {0, -1, 1, 0},   // 90 clockwise
+    {-1, 0, 0, -1},  // 180
+    {0, 1, -1, 0},   // 270 clockwise
+    {-1, 0, 0, 1},   // left-right
+    {1, 0, 0, -1},   // top-bottom
+    {0, 1, 1, 0},    // transpose
+    {0, -1, -1, 0},  // transverse
+};
 
-int MapExifOrientation(int orientation, int code) {
-  if (orientation < 1 || orientation > 8) return orientation;
-  switch (code) {
-    case LT_FLIPH:
-      return kFlipH[orientation - 1];
-    case LT_FLIPV:
-      return kFlipV[orientation - 1];
-    case LT_ROTATE90:
-    case LT_ROTATE180:
-    case LT_ROTATE270:
-      for (int turn = 0; turn < code; ++turn) orientation = kRotate90[orientation - 1];
-      return orientation;
-    default:
-      return orientation;
-  }
-}
-
-int ReadExifOrientation(const std::string& jpeg) {
-  InstallLibraryWarningHandlers();
-  SEGMENT segment;
-  if (!FindExifSegment(jpeg, &segment)) return 0;
-  try {
-    Exiv2::ExifData exif;
-    Exiv2::ExifParser::decode(exif,
-                              reinterpret_cast<const Exiv2::byte*>(jpeg.data()) + segment.nPayload,
-                              uint32_t(segment.nLength));
-    auto it = FindOrientation(exif);
-    return it == exif.end() ? 0 : int(it->toLong(0));
-  } catch (const std::exception&) {
-    return 0;
-  }
-}
-
-int UpdateExifOrientation(std::string& jpeg, int code) {
-  if (code == LT_NONE) return 0;
+// The orientation value the tag holds after the pixels were changed by
+// replace(value), or the reason it could not be: see UpdateExifOrientation.
+int RewriteOrientation(std::string& jpeg, const std::function<int(int)>& replace) {
   InstallLibraryWarningHandlers();
   SEGMENT segment;
   if (!FindExifSegment(jpeg, &segment)) return 0;
@@ -162,8 +146,8 @@ int UpdateExifOrientation(std::string& jpeg, int code) {
     auto it = FindOrientation(exif);
     if (it == exif.end()) return 0;
     const long value = it->toLong(0);
-    const int mapped = MapExifOrientation(int(value), code);
-    if (value < 1 || value > 8 || mapped == value) return 0;
+    const int mapped = replace(int(value));
+    if (mapped < 1 || mapped > 8 || mapped == value) return 0;
     // Keep the stored type, so the value keeps its size in the block.
     Exiv2::Value::AutoPtr newValue = it->getValue();
     if (newValue->read(std::to_string(mapped)) != 0) return -1;
@@ -190,6 +174,74 @@ int UpdateExifOrientation(std::string& jpeg, int code) {
     // An EXIF block Exiv2 cannot read has no tag we could find.
     return 0;
   }
+}
+
+}  // namespace
+
+int UprightTransform(int orientation) {
+  static constexpr int kUpright[9] = {LT_NONE,      LT_NONE,       LT_FLIPH,
+                                      LT_ROTATE180, LT_FLIPV,      LT_TRANSPOSE,
+                                      LT_ROTATE90,  LT_TRANSVERSE, LT_ROTATE270};
+  return orientation >= 1 && orientation <= 8 ? kUpright[orientation] : LT_NONE;
+}
+
+int ComposeTransforms(int first, int then) {
+  if (first < 0 || first > 7 || then < 0 || then > 7) return LT_NONE;
+  const int* a = kTransformMatrix[then];
+  const int* b = kTransformMatrix[first];
+  const int product[4] = {a[0] * b[0] + a[1] * b[2], a[0] * b[1] + a[1] * b[3],
+                          a[2] * b[0] + a[3] * b[2], a[2] * b[1] + a[3] * b[3]};
+  for (int code = 0; code < 8; ++code)
+    if (std::equal(product, product + 4, kTransformMatrix[code])) return code;
+  return LT_NONE;
+}
+
+int MapExifOrientation(int orientation, int code) {
+  if (orientation < 1 || orientation > 8) return orientation;
+  switch (code) {
+    case LT_FLIPH:
+      return kFlipH[orientation - 1];
+    case LT_FLIPV:
+      return kFlipV[orientation - 1];
+    case LT_ROTATE90:
+    case LT_ROTATE180:
+    case LT_ROTATE270:
+      for (int turn = 0; turn < code; ++turn) orientation = kRotate90[orientation - 1];
+      return orientation;
+    case LT_TRANSPOSE:
+      return kFlipH[MapExifOrientation(orientation, LT_ROTATE90) - 1];
+    case LT_TRANSVERSE:
+      return kFlipH[MapExifOrientation(orientation, LT_ROTATE270) - 1];
+    default:
+      return orientation;
+  }
+}
+
+int ReadExifOrientation(const std::string& jpeg) {
+  InstallLibraryWarningHandlers();
+  SEGMENT segment;
+  if (!FindExifSegment(jpeg, &segment)) return 0;
+  try {
+    Exiv2::ExifData exif;
+    Exiv2::ExifParser::decode(exif,
+                              reinterpret_cast<const Exiv2::byte*>(jpeg.data()) + segment.nPayload,
+                              uint32_t(segment.nLength));
+    auto it = FindOrientation(exif);
+    return it == exif.end() ? 0 : int(it->toLong(0));
+  } catch (const std::exception&) {
+    return 0;
+  }
+}
+
+int UpdateExifOrientation(std::string& jpeg, int code) {
+  if (code == LT_NONE) return 0;
+  return RewriteOrientation(jpeg, [code](int value) {
+    return value >= 1 && value <= 8 ? MapExifOrientation(value, code) : 0;
+  });
+}
+
+int SetExifOrientation(std::string& jpeg, int value) {
+  return RewriteOrientation(jpeg, [value](int) { return value; });
 }
 
 CLosslessJpeg::CLosslessJpeg(CLoadSlot& slot, CStopEvent& stop) : m_slot(slot), m_stop(stop) {}

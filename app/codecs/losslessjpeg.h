@@ -17,10 +17,18 @@ enum LOSSLESSTRANSFORM : int {
   LT_NONE = 0,
   LT_ROTATE90 = 1,  // clockwise
   LT_ROTATE180 = 2,
-  LT_ROTATE270 = 3,  // 90 counter-clockwise
-  LT_FLIPH = 4,      // mirror left and right
-  LT_FLIPV = 5,      // mirror top and bottom
+  LT_ROTATE270 = 3,   // 90 counter-clockwise
+  LT_FLIPH = 4,       // mirror left and right
+  LT_FLIPV = 5,       // mirror top and bottom
+  LT_TRANSPOSE = 6,   // mirror across the top-left to bottom-right diagonal
+  LT_TRANSVERSE = 7,  // mirror across the other diagonal
 };
+
+// The transform that shows a picture stored with this EXIF Orientation
+// upright (LT_NONE for 1 and for values outside 1..8).
+int UprightTransform(int orientation);
+// The one transform that does first, then then.
+int ComposeTransforms(int first, int then);
 
 // The EXIF Orientation value (1..8) that describes the same scene after the
 // pixels were transformed by code. Other values are returned unchanged.
@@ -32,6 +40,10 @@ int MapExifOrientation(int orientation, int code);
 // nothing to change (no EXIF block, no tag, a value outside 1..8, LT_NONE),
 // -1 when the tag could not be written (jpeg is then unchanged).
 int UpdateExifOrientation(std::string& jpeg, int code);
+
+// Sets the Orientation tag of the JPEG held in jpeg to value (1..8), with
+// the same return values as UpdateExifOrientation.
+int SetExifOrientation(std::string& jpeg, int value);
 
 // Reads the Orientation tag of the JPEG held in jpeg: 1..8 as stored (or any
 // other stored value), 0 when there is none.

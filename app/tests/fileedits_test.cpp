@@ -5,6 +5,7 @@
 // options.
 #include <QLabel>
 #include <QPrinter>
+#include <array>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -144,6 +145,8 @@ class FileEdits : public ::testing::Test {
     m_view.FileEdits().SetUi(&m_ui);
     m_view.FileEdits().Host().removeSelection = [this] { ++m_nSelectionsRemoved; };
     gSO[SO_SAVE_AFTER_ROTATE].nValue = IDC_SO_SAVE_ORIGINAL_NAME;
+    // Pixels as the files store them; photos shown upright have their own cases.
+    gVO[VO_UPRIGHT].bFlag = 0;
   }
   void TearDown() override {
     SetImageMessageSink(nullptr);
@@ -615,6 +618,114 @@ TEST_F(FileEdits, AKillWhileTheExifIsRefreshedLeavesThePhotoWhole) {
 }
 
 // --- The save question ---
+
+// --- Photos shown upright ---
+
+// Quarters of four colours, top-left, top-right, bottom-left, bottom-right.
+constexpr const char* kQuarterColours[4] = {"red", "blue", "lime", "white"};
+
+// The quarters as a viewer that honours EXIF shows a file whose stored
+// quarters are 0 1 / 2 3, for Orientation 1..8 (index 0: no valid value).
+constexpr int kUprightQuarters[9][4] = {{0, 1, 2, 3}, {0, 1, 2, 3}, {1, 0, 3, 2},
+                                        {3, 2, 1, 0}, {2, 3, 0, 1}, {0, 2, 1, 3},
+                                        {2, 0, 3, 1}, {3, 1, 2, 0}, {1, 3, 0, 2}};
+
+// Quarters after a quarter turn clockwise.
+std::array<int, 4> TurnedClockwise(const int* q) { return {q[2], q[0], q[3], q[1]}; }
+
+std::array<int, 4> QuartersOf(const Magick::Image& image) {
+  std::array<int, 4> found;
+  const size_t w = image.columns(), h = image.rows();
+  const size_t xs[2] = {w / 4, w * 3 / 4}, ys[2] = {h / 4, h * 3 / 4};
+  for (int i = 0; i < 4; ++i) {
+    const Magick::ColorRGB c = image.pixelColor(xs[i % 2], ys[i / 2]);
+    double best = 9;
+    for (int k = 0; k < 4; ++k) {
+      const Magick::ColorRGB want = Magick::Color(kQuarterColours[k]);
+      const double d = std::abs(c.red() - want.red()) + std::abs(c.green() - want.green()) +
+                       std::abs(c.blue() - want.blue());
+      if (d < best) best = d, found[i] = k;
+    }
+  }
+  return found;
+}
+
+class UprightPhotos : public FileEdits, public ::testing::WithParamInterface<int> {
+ protected:
+  // 64 x 48 stored, a camera's EXIF block with the orientation value.
+  fs::path MakeQuarters(int orientation) {
+    Magick::Image image(Magick::Geometry(64, 48), Magick::Color(kQuarterColours[0]));
+    for (int i = 1; i < 4; ++i) {
+      image.fillColor(Magick::Color(kQuarterColours[i]));
+      const double x = (i % 2) * 32, y = (i / 2) * 24;
+      image.draw(Magick::DrawableRectangle(x, y, x + 31, y + 23));
+    }
+    image.quality(95);
+    const fs::path path = m_dir / "photo.jpg";
+    image.write(path.string());
+    auto file = Exiv2::ImageFactory::open(path.string());
+    Exiv2::ExifData exif;
+    exif["Exif.Image.Make"] = std::string("Phone");
+    exif["Exif.Image.Orientation"] = uint16_t(orientation);
+    file->setExifData(exif);
+    file->writeMetadata();
+    return path;
+  }
+};
+
+// Shown upright; a turn writes the pixels as the user saw them turned, with
+// Orientation 1, losslessly and (after an edit) re-encoded; with the option
+// off the stored pixels are shown.
+TEST_P(UprightPhotos, ShownUprightAndTurnedAsSeen) {
+  const int orientation = GetParam();
+  const int index = orientation >= 1 && orientation <= 8 ? orientation : 0;
+  const fs::path photo = MakeQuarters(orientation);
+  gVO[VO_UPRIGHT].bFlag = 1;
+  ASSERT_EQ(Open(photo), 1);
+  const int* upright = kUprightQuarters[index];
+  EXPECT_EQ(QuartersOf(Image()), std::to_array(kUprightQuarters[index]));
+  EXPECT_EQ(Image().columns(), index >= 5 ? 48u : 64u);
+  EXPECT_EQ(m_view.Document().GetShownOrientation(), index ? index : 1);
+
+  Command(IDM_ROTATE_CLOCKWISE);  // lossless, over the file
+  ASSERT_TRUE(m_ui.messages.empty());
+  std::array<int, 4> turned = TurnedClockwise(upright);
+  EXPECT_EQ(QuartersOf(Read(photo)), turned) << "the file's own pixels";
+  EXPECT_EQ(ExifOf(photo).at("Exif.Image.Orientation"), "1");
+  EXPECT_EQ(QuartersOf(Image()), turned);
+
+  m_view.Document().SetModified(true);  // an edit: turned in memory, re-encoded
+  Command(IDM_ROTATE_CLOCKWISE);
+  ASSERT_TRUE(m_ui.messages.empty());
+  turned = TurnedClockwise(turned.data());
+  EXPECT_EQ(QuartersOf(Read(photo)), turned);
+  EXPECT_EQ(ExifOf(photo).at("Exif.Image.Orientation"), "1");
+
+  MakeQuarters(orientation);
+  gVO[VO_UPRIGHT].bFlag = 0;
+  ASSERT_EQ(Open(photo), 1);
+  EXPECT_EQ(QuartersOf(Image()), (std::array<int, 4>{0, 1, 2, 3}));
+  EXPECT_EQ(m_view.Document().GetShownOrientation(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orientations, UprightPhotos, ::testing::Range(1, 10));
+
+TEST_F(FileEdits, SaveAsOfAnUprightPhotoWritesItUpright) {
+  const fs::path photo = MakeJpeg("portrait.jpg", 6);
+  gVO[VO_UPRIGHT].bFlag = 1;
+  gSO[SO_JPG_LOSSLESS].nValue = 0;  // re-encoded from the shown image
+  ASSERT_EQ(Open(photo), 1);
+  ASSERT_EQ(Image().columns(), 32u);
+  CTargetOnly ui;
+  ui.target = CStrAW::FromPath(m_dir / "copy.jpg");
+  CSaveAsCommand save(m_view.Document(), ui);
+  ASSERT_EQ(save.Run(), 1);
+  const Magick::Image copy = Read(m_dir / "copy.jpg");
+  EXPECT_EQ(copy.columns(), 32u);
+  EXPECT_TRUE(IsRed(copy, 16, 8));  // the left half on top, as shown
+  EXPECT_EQ(ExifOf(m_dir / "copy.jpg").at("Exif.Image.Orientation"), "1");
+  EXPECT_EQ(ExifOf(m_dir / "copy.jpg").at("Exif.Image.Make"), "Testcam");
+}
 
 class SaveQuestion : public FileEdits {
  protected:

@@ -399,7 +399,7 @@ TEST(LosslessJpegTest, MissingSourceUnwritableTargetAndUnknownCodeFail) {
   CLosslessJpeg transform;
   EXPECT_EQ(transform.Transform(W(dir / "missing.jpg"), MyString(), LT_ROTATE90, false), 0);
   EXPECT_EQ(transform.Transform(W(dir), MyString(), LT_ROTATE90, false), 0);
-  EXPECT_EQ(transform.Transform(W(file), MyString(), 6, false), 0);
+  EXPECT_EQ(transform.Transform(W(file), MyString(), 8, false), 0);
   EXPECT_EQ(transform.Transform(W(file), W(dir / "no" / "such" / "b.jpg"), LT_FLIPV, false), 0);
 
   // An existing read-only target is not replaced.

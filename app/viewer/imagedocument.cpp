@@ -13,6 +13,7 @@ struct tagFINISHEDLOAD {
   bool bTransparent = false;
   Magick::Color color;
   bool bAnimated = false;  // the load started the animation
+  int nOrientation = 0;
 };
 thread_local tagFINISHEDLOAD tFinished;
 
@@ -39,6 +40,7 @@ int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* 
     out->bTransparent = tFinished.bReported && tFinished.bTransparent;
     if (out->bTransparent) out->colorTransparent = tFinished.color;
     out->bAnimated = tFinished.bAnimated;
+    out->nOrientation = tFinished.nOrientation;
     out->strError = MyString();
   } else {
     out->image = MakeStandInImage();
@@ -74,6 +76,7 @@ int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
 void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   m_data.image = loaded.image;
   m_bHasImage = loaded.bLoaded;
+  m_nShownOrientation = loaded.bLoaded ? loaded.nOrientation : 0;
   m_data.bModified = false;
   if (loaded.bLoaded) {
     SetPath(loaded.strPath);
@@ -95,6 +98,7 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {
   m_animation->Stop();
+  m_nShownOrientation = 0;
   m_data.image = image;
   m_bHasImage = true;
   m_data.bModified = true;
@@ -109,6 +113,7 @@ void CImageDocument::UpdateImage(const Magick::Image& image) {
 
 void CImageDocument::Clear() {
   m_animation->Stop();
+  m_nShownOrientation = 0;
   m_data.image = Magick::Image();
   m_bHasImage = false;
   m_data.bModified = false;
@@ -137,8 +142,9 @@ void CImageDocument::StartAnimation(std::vector<Magick::Image> frames) {
 }
 
 void CImageDocument::OnLoadFinished(bool success, bool hasTransparency,
-                                    const Magick::Color& transparentColor) {
+                                    const Magick::Color& transparentColor, int orientation) {
   tFinished.bReported = true;
+  tFinished.nOrientation = success ? orientation : 0;
   tFinished.bTransparent = success && hasTransparency;
   if (tFinished.bTransparent) tFinished.color = transparentColor;
 }

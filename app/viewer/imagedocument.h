@@ -39,6 +39,7 @@ struct tagLOADEDIMAGE {
   bool bTransparent = false;
   Magick::Color colorTransparent;
   bool bAnimated = false;  // it started the document's GIF animation
+  int nOrientation = 0;    // see CImageDocument::GetShownOrientation
   MyString strError;       // the short text of a failed load
 };
 
@@ -95,6 +96,12 @@ class CImageDocument : public CLoadTarget {
   // The file the document's path led to when it was loaded or named; a
   // write over the path replaces only that file (not one swapped in since).
   const tagFILEIDENTITY& GetFileIdentity() const { return m_fileIdentity; }
+  // How the shown image relates to its file's pixels: 0 as stored (the EXIF
+  // Orientation not applied), 1..8 upright, turned from that orientation
+  // (1: the file's pixels are upright already).
+  int GetShownOrientation() const { return m_nShownOrientation; }
+  // The file now holds the image's pixels as shown (written upright).
+  void SetShownOrientation(int orientation) { m_nShownOrientation = orientation; }
   bool IsModified() const { return m_data.bModified; }
   void SetModified(bool modified) { m_data.bModified = modified; }
   bool HasTransparency() const { return m_data.bTransparent != 0; }
@@ -113,8 +120,8 @@ class CImageDocument : public CLoadTarget {
   bool IsAutoplayRunning() const override { return m_autoplay && m_autoplay(); }
   // Kept for the thread that loads: LoadViewerImage hands the flags on
   // with the image, and TakeLoaded applies them on the GUI thread.
-  void OnLoadFinished(bool success, bool hasTransparency,
-                      const Magick::Color& transparentColor) override;
+  void OnLoadFinished(bool success, bool hasTransparency, const Magick::Color& transparentColor,
+                      int orientation) override;
   bool GetTransparency(Magick::Color* color) const override;
 
   // BGRA bytes of an image, as the widget draws it.
@@ -131,6 +138,7 @@ class CImageDocument : public CLoadTarget {
   tagFILEIDENTITY m_fileIdentity;
   QImage m_display;
   bool m_bHasImage = false;
+  int m_nShownOrientation = 0;
   // Frames come from the animation of the image shown; a GIF loading on a
   // worker starts its animation before the document takes it.
   std::atomic<bool> m_bFramesAccepted{false};

@@ -178,6 +178,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   request.forcedFormat = forced;
   request.sizeHint = sizeHint;
   request.bAllFrames = viewer != nullptr;
+  request.bUpright = viewer != nullptr && gVO[VO_UPRIGHT].bFlag != 0;
   CImageReadResult result;
   bool failed = !ReadImageFile(request, &result);
   Magick::Image image = result.image;
@@ -230,7 +231,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   if (viewer && !CProgressMonitor::IsClosing()) {
     Magick::Color color;
     const bool transparent = !failed && FlattenOverTransparencyColor(out, &color);
-    viewer->OnLoadFinished(!failed, transparent, color);
+    viewer->OnLoadFinished(!failed, transparent, color, request.bUpright ? result.nOrientation : 0);
   }
   return failed ? 0 : 1;
 }

@@ -36,9 +36,11 @@ class CLoadTarget {
     return 0;
   }
   // The load ended (not called while the program closes). On success the
-  // modified flag is cleared and the transparency flag and colour taken.
+  // modified flag is cleared and the transparency flag and colour taken;
+  // orientation is the EXIF Orientation the image was turned from to stand
+  // upright, 0 when it was not turned by one (the pixels as stored).
   virtual void OnLoadFinished(bool success, bool hasTransparency,
-                              const Magick::Color& transparentColor) = 0;
+                              const Magick::Color& transparentColor, int orientation) = 0;
   // The document's transparency colour, when it has one (SaveImage).
   virtual bool GetTransparency(Magick::Color* color) const = 0;
 };

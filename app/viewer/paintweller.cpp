@@ -7,6 +7,7 @@
 #include "codecs/colourprofile.h"
 #include "codecs/imagereader.h"
 #include "codecs/librarylog.h"
+#include "pixwork/options.h"
 #include "viewer/fitrules.h"
 
 namespace {
@@ -75,7 +76,7 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
   try {
     // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
     ExportBgraPixels(source, 0, height, out.bits());
-    if (UseEmbeddedProfiles()) {
+    if (gVO[VO_COLOUR_PROFILES].bFlag) {
       const Magick::Blob profile = source.iccColorProfile();
       std::string warning;
       if (profile.length() > 0 &&

@@ -85,13 +85,21 @@ int CSaveAsCommand::Run() {
     tagIMAGEWRITE write;
     // Over the document's own file: only while it is still the file shown.
     if (target == source) write.file.expected = m_document.GetFileIdentity();
+    const bool upright = m_document.GetShownOrientation() >= 1;
     if (jpegToJpeg && unmodified) {
       const int width = int(image.columns()), height = int(image.rows());
-      write.finish = [&source, width, height](std::string& jpeg, MyString* error) {
-        return CExifCopy::Copy(source, &jpeg, width, height, error);
+      write.finish = [&source, width, height, upright](std::string& jpeg, MyString* error) {
+        if (!CExifCopy::Copy(source, &jpeg, width, height, error)) return 0;
+        // The pixels are written as shown: the source's tag no longer applies.
+        if (upright && SetExifOrientation(jpeg, 1) < 0) {
+          *error = u"The EXIF orientation cannot be updated";
+          return 0;
+        }
+        return 1;
       };
     }
     saved = SaveImage(m_document.GetWindow(), target, image, write);
+    if (saved && upright) m_document.SetShownOrientation(1);
   }
   if (!saved) return 0;
   if (updateCachedThumbnail) updateCachedThumbnail(target, image);

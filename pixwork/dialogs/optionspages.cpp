@@ -79,6 +79,8 @@ CViewOptionsPage::CViewOptionsPage(QWidget* parent) : COptionsPage(parent) {
   place(VO_ONE_INSTANCE, generalLayout, "Allow only one instance of Lorimo");
   place(VO_SHOW_RGB, generalLayout, "Show information in window title bar");
   place(VO_DIALOG_ERRORS, generalLayout, "Do not show errors");
+  place(VO_UPRIGHT, generalLayout, "Show photos upright (EXIF orientation)");
+  place(VO_COLOUR_PROFILES, generalLayout, "Use embedded colour profiles");
 
   auto* helpRow = new QHBoxLayout;
   QAbstractButton* help = place(VO_DYNAMIC_HELP, helpRow, "Enable dynamic help");

@@ -25,7 +25,9 @@
   {u"DialogErrors", IDC_VO_DIALOG_ERRORS, 1, 0},            \
   {u"ShowCrsFS", IDC_VO_SHOW_CRS_FS, 0, 0},                 \
   {u"RestoreFS", IDC_VO_RESTORE_FS, 1, 0},                  \
-  {u"DynamicHelp", IDC_VO_DYNAMIC_HELP, 1, 0}}
+  {u"DynamicHelp", IDC_VO_DYNAMIC_HELP, 1, 0},              \
+  {u"ShowUpright", IDC_VO_UPRIGHT, 1, 0},                   \
+  {u"ColourProfiles", IDC_VO_COLOUR_PROFILES, 1, 0}}
 
 #define LORIMO_PERFORMANCE_OPTIONS {                        \
   {u"SkipOnFastView", IDC_VSO_SKIP_ON_FAST_VIEW, 0, 0},     \

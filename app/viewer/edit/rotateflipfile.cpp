@@ -8,6 +8,7 @@
 
 #include "codecs/exifcopy.h"
 #include "codecs/losslessjpeg.h"
+#include "codecs/orientation.h"
 #include "corekit/atomicfile.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
@@ -154,31 +155,17 @@ CRotateFlipFile::CRotateFlipFile(CImageDocument& document, CFileEditUi& ui,
 
 int CRotateFlipFile::TransformImage(const Magick::Image& image, int code, Magick::Image* result,
                                     MyString* error) {
+  if (code < LT_ROTATE90 || code > LT_TRANSVERSE) {
+    if (error) *error = u"Unknown transform";
+    return 0;
+  }
   try {
     Magick::Image turned = image;
     turned.modifyImage();
-    switch (code) {
-      case LT_ROTATE90:
-        turned.rotate(90);
-        break;
-      case LT_ROTATE180:
-        turned.rotate(180);
-        break;
-      case LT_ROTATE270:
-        turned.rotate(270);
-        break;
-      case LT_FLIPH:
-        turned.flop();
-        break;
-      case LT_FLIPV:
-        turned.flip();
-        break;
-      default:
-        if (error) *error = u"Unknown transform";
-        return 0;
-    }
+    TurnImage(turned, code);
     // An aborted turn leaves the picture as it was without a word.
-    const bool quarter = code == LT_ROTATE90 || code == LT_ROTATE270;
+    const bool quarter = code == LT_ROTATE90 || code == LT_ROTATE270 || code == LT_TRANSPOSE ||
+                         code == LT_TRANSVERSE;
     if (turned.columns() != (quarter ? image.rows() : image.columns()) ||
         turned.rows() != (quarter ? image.columns() : image.rows())) {
       if (error) *error = u"The image was not turned.";
@@ -313,6 +300,11 @@ int CRotateFlipFile::TurnInMemoryOnly(int code) {
   return 1;
 }
 
+int CRotateFlipFile::FileTransform(int code) const {
+  const int shown = m_document.GetShownOrientation();
+  return shown >= 1 ? ComposeTransforms(UprightTransform(shown), code) : code;
+}
+
 int CRotateFlipFile::TransformFile(const MyString& source, const MyString& target, int code,
                                    ATOMICTARGET rule) {
   CLosslessJpeg transform;
@@ -320,11 +312,18 @@ int CRotateFlipFile::TransformFile(const MyString& source, const MyString& targe
   transform.nTargetRule = rule;
   // The transform turned the block's orientation; the rest of it is brought
   // up to date before the one write (copying from the source again would
-  // undo the orientation).
-  transform.finish = [](std::string& jpeg, MyString* error) {
+  // undo the orientation). A picture shown upright is written as shown, so
+  // every program shows what the user saw.
+  const bool upright = m_document.GetShownOrientation() >= 1;
+  transform.finish = [upright](std::string& jpeg, MyString* error) {
+    if (upright && SetExifOrientation(jpeg, 1) < 0) {
+      *error = u"The EXIF orientation cannot be updated";
+      return 0;
+    }
     return CExifCopy::Refresh(&jpeg, error);
   };
-  if (transform.Transform(source, target, code, gSO[SO_JPG_TRIM].nValue != 0)) return 1;
+  if (transform.Transform(source, target, FileTransform(code), gSO[SO_JPG_TRIM].nValue != 0))
+    return 1;
   ReportTransformFailure();
   return 0;
 }
@@ -356,10 +355,13 @@ int CRotateFlipFile::WriteTurnedImage(const Magick::Image& image, const MyString
     // The raised setting wins over a quality the image was given before.
     output.quality(unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100)));
     const int width = int(image.columns()), height = int(image.rows());
-    write.finish = [&exifSource, width, height, code](std::string& jpeg, MyString* error) {
+    const bool upright = m_document.GetShownOrientation() >= 1;
+    write.finish = [&exifSource, width, height, code, upright](std::string& jpeg, MyString* error) {
       if (!CExifCopy::Copy(exifSource, &jpeg, width, height, error)) return 0;
-      // The copied block still describes the picture before it was turned.
-      if (UpdateExifOrientation(jpeg, code) >= 0) return 1;
+      // The copied block still describes the picture before it was turned;
+      // one shown upright is written upright.
+      if ((upright ? SetExifOrientation(jpeg, 1) : UpdateExifOrientation(jpeg, code)) >= 0)
+        return 1;
       *error = u"The EXIF orientation cannot be updated";
       return 0;
     };
@@ -369,9 +371,11 @@ int CRotateFlipFile::WriteTurnedImage(const Magick::Image& image, const MyString
 }
 
 void CRotateFlipFile::ReloadInPlace(const MyString& path, int code) {
+  // How the file's pixels changed, taken before the reload forgets it.
+  const int fileCode = FileTransform(code);
   m_document.Open(path);
   if (m_host.showAsNewImage) m_host.showAsNewImage();
-  RotateCachedThumbnail(path, code);
+  RotateCachedThumbnail(path, fileCode);
 }
 
 void CRotateFlipFile::ShowOtherFile(const MyString& path) {

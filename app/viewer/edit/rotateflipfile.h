@@ -31,7 +31,7 @@ class CRotateFlipFile {
   int Run(int code);
 
   // The image turned by code into *result: GraphicsMagick's rotation by 90,
-  // 180 or 270 degrees, or its mirror. 1 on success; 0 with the library's
+  // 180 or 270 degrees, or one of its mirrors. 1 on success; 0 with the library's
   // text in *error (a cancelled monitor also ends here).
   static int TransformImage(const Magick::Image& image, int code, Magick::Image* result,
                             MyString* error = nullptr);
@@ -41,6 +41,9 @@ class CRotateFlipFile {
   // rule (a numbered name is made new); the source must be the file loaded.
   int TransformFile(const MyString& source, const MyString& target, int code, ATOMICTARGET rule);
   int TransformInMemory(int code, Magick::Image* result);
+  // How the command turns the file's pixels: a picture shown upright is
+  // first turned as its orientation says, then as the command.
+  int FileTransform(int code) const;
   // Writes a turned image to target as file says. A JPEG target gets the
   // EXIF block of exifSource (with its orientation turned by code) in its
   // bytes before they replace the target, so the file is never left

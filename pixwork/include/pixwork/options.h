@@ -84,7 +84,9 @@ enum VIEWOPTIONINDEX : int {
   VO_DIALOG_ERRORS,
   VO_SHOW_CRS_FS,
   VO_RESTORE_FS,
-  VO_DYNAMIC_HELP,  // bExtra: index 0..8 of the delay, "2" to "10" seconds
+  VO_DYNAMIC_HELP,     // bExtra: index 0..8 of the delay, "2" to "10" seconds
+  VO_UPRIGHT,          // photos turned by their EXIF orientation
+  VO_COLOUR_PROFILES,  // embedded colour profiles converted for the screen
   VO_COUNT
 };
 
@@ -157,6 +159,8 @@ enum : uint32_t {
   IDC_VO_RESTORE_FS = 1017,
   IDC_VO_DYNAMIC_HELP = 1018,
   IDC_VO_DYNAMIC_HELP_DELAY = 1019,  // the delay combo box
+  IDC_VO_UPRIGHT = 1025,
+  IDC_VO_COLOUR_PROFILES = 1026,
   // "Performance Options"
   IDC_VSO_SKIP_ON_FAST_VIEW = 1020,
   IDC_VSO_SAMPLE_VLI = 1021,

@@ -1,0 +1,24 @@
+#pragma once
+// Photos shown upright: the EXIF Orientation a camera or phone writes
+// instead of turning the pixels, read from the file and applied to the
+// decoded image. Any thread.
+
+#include <string>
+
+#include <Magick++.h>
+
+#include "corekit/mystring.h"
+
+// The file's EXIF Orientation, 1..8; 1 when it has none, when the value is
+// outside 1..8 or when the metadata cannot be read.
+int ReadFileOrientation(const MyString& path);
+
+// Turns the image by a LOSSLESSTRANSFORM code (rotations, mirrors and the
+// two diagonal mirrors). Throws what GraphicsMagick throws.
+void TurnImage(Magick::Image& image, int code);
+
+// Turns the image upright for orientation. Its own EXIF profile (which a
+// later write carries into the file) then says 1, so no program turns the
+// picture a second time. 1 on success or when there was nothing to do; 0
+// with GraphicsMagick's reason, the image unchanged.
+int TurnUpright(Magick::Image* image, int orientation, std::string* error = nullptr);
