@@ -25,6 +25,8 @@
 #include "shell/commandline.h"
 #include "shell/filedialogfilter.h"
 #include "shell/helplauncher.h"
+#include "shell/inputmapping.h"
+#include "shell/inputmappingdialog.h"
 #include "shell/mainmenu.h"
 #include "shell/menustate.h"
 #include "shell/mousetoolcommands.h"
@@ -176,16 +178,21 @@ void CMainFrame::BuildRouting() {
   m_mouseTools = std::make_unique<CMouseToolCommands>(m_binding, m_pSettings->menu);
   m_toolViewCommands = std::make_unique<CToolViewCommands>(m_pSettings->menu, *m_docks);
   m_mappedKeys.onCommand = [this](int id) { return RunMappedKey(id); };
+  m_inputMapping.onCommand = [this](int id) {
+    return id == IDM_KEYBOARD_MAPPINGS ? RunInputMapping() : 0;
+  };
 
   m_router.SetTarget(CO_FRAME, this);
   m_router.SetTarget(CO_TOOL_VIEWS, m_toolViewCommands.get());
   m_router.SetTarget(CO_MOUSE_TOOLS, m_mouseTools.get());
   m_router.SetTarget(CO_SORT, m_sortCommands.get());
   m_router.SetTarget(CO_INPUT_KEYS, &m_mappedKeys);
+  m_router.SetTarget(CO_INPUT_MAPPING, &m_inputMapping);
   m_router.SetTarget(CO_VIEWER, m_viewerCommands.get());
   m_router.SetTarget(CO_PLUGINS, &m_plugins);
   m_menuState = std::make_unique<CMenuState>(m_router, m_pSettings->recent,
                                              [this] { return m_viewer->Document().HasImage(); });
+  m_menuState->SetMenuLabels(CInputMapping::MenuLabels(m_binding));
 }
 
 void CMainFrame::ConnectViewer() {
@@ -411,6 +418,13 @@ int CMainFrame::RunMappedKey(int id) {
   if (!(action.nKind == IA_COMMAND && action.nValue == IDM_AUTOPLAY)) StopAutoplay();
   const QPoint cursor = m_viewer->mapFromGlobal(QCursor::pos());
   m_input->RunAction(action, POINT{cursor.x(), cursor.y()});
+  return 1;
+}
+
+int CMainFrame::RunInputMapping() {
+  if (!RunInputMappingDialog(m_binding, *m_pSettings, this)) return 1;
+  m_menuState->SetMenuLabels(CInputMapping::MenuLabels(m_binding));
+  m_menu->UpdateAll();
   return 1;
 }
 

@@ -125,6 +125,8 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void ConnectViewer();
   void BuildRouting();
   int RunMappedKey(int id);
+  // "Keyboard and Mouse Mappings ...": after OK the menus name the new keys.
+  int RunInputMapping();
   void OpenRecentFile(size_t n);
   void OpenRecentFolder(size_t n);
   void OpenRecentPortfolio(size_t n);
@@ -153,6 +155,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   std::unique_ptr<CSortCommands> m_sortCommands;
   std::unique_ptr<CMouseToolCommands> m_mouseTools;
   CCommandFunctions m_mappedKeys;
+  CCommandFunctions m_inputMapping;
   std::unique_ptr<CToolViewCommands> m_toolViewCommands;
   std::unique_ptr<CMenuState> m_menuState;
 
