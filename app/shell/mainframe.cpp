@@ -32,8 +32,11 @@
 #include "shell/mousetoolcommands.h"
 #include "shell/navigationbar.h"
 #include "shell/optionssheet.h"
+#include "shell/panearrangement.h"
+#include "shell/program.h"
 #include "shell/programhooks.h"
 #include "shell/settings.h"
+#include "shell/settingsnotice.h"
 #include "shell/startupscreen.h"
 #include "shell/toolbox.h"
 #include "shell/toolviewcommands.h"
@@ -77,6 +80,9 @@ class CViewerCommands : public CCommandTarget {
  private:
   CImageView* m_viewer;
 };
+
+// The window whose panes the program's start-up and shut-down arrange.
+CMainFrame* gPanesHookOwner = nullptr;
 
 bool IsFolder(const MyString& path) {
   CFileInfo info;
@@ -130,6 +136,19 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
            m_viewer->IsCommandChecked(IDM_MAXIMIZE_VIEW);
   });
 
+  // The stored pane arrangement is read once the window stands (the
+  // program's start-up) and written at its shut-down.
+  m_panes = std::make_unique<CPaneArrangement>(this, m_docks);
+  m_docks->SetDockPlacer(
+      [this](int entry, QDockWidget* dock) { return m_panes->PlaceNewDock(entry, dock); });
+  m_docks->SetBeforePanesHidden([this] { m_panes->RememberBeforeHiding(); });
+  gPanesHookOwner = this;
+  GetProgramHooks().arrangePanes = [this](QWidget*) { m_panes->Read(GetLayoutFilePath()); };
+  GetProgramHooks().savePanes = [this] {
+    MyString error;
+    if (!m_panes->Write(GetLayoutFilePath(), &error)) ReportSettingsNotSaved(error, nullptr);
+  };
+
   BuildRouting();
   m_menu = new CMainMenu(this, *m_menuState);
   connect(m_menu, &CMainMenu::CommandChosen, this, &CMainFrame::SendCommand);
@@ -164,6 +183,13 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
 }
 
 CMainFrame::~CMainFrame() {
+  if (gPanesHookOwner == this) {
+    GetProgramHooks().arrangePanes = nullptr;
+    GetProgramHooks().savePanes = nullptr;
+    gPanesHookOwner = nullptr;
+  }
+  m_docks->SetDockPlacer(nullptr);
+  m_docks->SetBeforePanesHidden(nullptr);
   if (CDll2LorimoMessage::GetLorimoWindow() == m_hWnd) CDll2LorimoMessage::LorimoInit(nullptr);
   DestroyMessageReceiver(m_hWnd);
   m_viewer->Document().GetMonitor().SetView(nullptr);

@@ -29,6 +29,7 @@ class CMainMenu;
 class CMenuState;
 class CMouseToolCommands;
 class CNavigationBar;
+class CPaneArrangement;
 class CProgressStrip;
 class CStartupScreen;
 class CToolbox;
@@ -83,6 +84,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CInputBinding& InputBinding() { return m_binding; }
   CMainMenu& MainMenu() const { return *m_menu; }
   CToolViewDocks& ToolViews() const { return *m_docks; }
+  CPaneArrangement& Panes() const { return *m_panes; }
   CNavigationBar* NavigationBar() const { return m_navigation; }
   CViewerInput& ViewerInput() const { return *m_input; }
   CVolumeWatcher& VolumeWatcher() const { return *m_volumes; }
@@ -163,6 +165,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CMainMenu* m_menu = nullptr;
   CNavigationBar* m_navigation = nullptr;
   CToolViewDocks* m_docks = nullptr;
+  std::unique_ptr<CPaneArrangement> m_panes;
   QPointer<CToolbox> m_toolbox;
   CViewerInput* m_input = nullptr;
   CVolumeWatcher* m_volumes = nullptr;

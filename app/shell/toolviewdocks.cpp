@@ -99,15 +99,17 @@ CToolViewDock* CToolViewDocks::MakeDock(int entry) {
     content->setMinimumSize(120, 80);
   }
   dock->setWidget(content);
-  const Qt::DockWidgetArea area = DefaultArea(entry);
-  m_window->addDockWidget(area, dock);
-  // Views that share a side share it as tabs: stacked, a handful of them
-  // would make the window taller than the user left it.
-  for (CToolViewDock* other : m_docks)
-    if (other && !other->isFloating() && m_window->dockWidgetArea(other) == area) {
-      m_window->tabifyDockWidget(other, dock);
-      break;
-    }
+  if (!m_placeDock || !m_placeDock(entry, dock)) {
+    const Qt::DockWidgetArea area = DefaultArea(entry);
+    m_window->addDockWidget(area, dock);
+    // Views that share a side share it as tabs: stacked, a handful of them
+    // would make the window taller than the user left it.
+    for (CToolViewDock* other : m_docks)
+      if (other && !other->isFloating() && m_window->dockWidgetArea(other) == area) {
+        m_window->tabifyDockWidget(other, dock);
+        break;
+      }
+  }
   connect(dock, &CToolViewDock::Closed, this, [this, entry] { emit ToolViewClosed(entry); });
   m_docks[size_t(entry)] = dock;
   return dock;
@@ -144,6 +146,7 @@ bool CToolViewDocks::IsToolViewEnabled(int entry) const {
 void CToolViewDocks::SetPanesHidden(bool hidden) {
   if (hidden == m_bPanesHidden) return;
   if (hidden) {
+    if (m_beforeHidden) m_beforeHidden();
     for (int i = 1; i < CToolViewMenu::kEntryCount; ++i) {
       QWidget* view = GetViewWindow(i);
       m_hiddenByPanes[size_t(i)] = view && !view->isHidden();
