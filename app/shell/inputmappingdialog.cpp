@@ -77,6 +77,9 @@ CDlgInputMapping::CDlgInputMapping(CInputBinding& binding, CLorimoSettings& sett
     m_load->AddMenuItem(IDC_MAPPING_PRESET_FIRST + preset, QString::fromLatin1(kNames[preset]));
     if (preset == MP_LORIMO_DEFAULT) m_load->AddSeparator();
   }
+  // Room for the whole word beside the arrow.
+  m_load->setToolButtonStyle(Qt::ToolButtonTextOnly);
+  m_load->setMinimumWidth(m_load->sizeHint().width() + 24);
   auto* saveAs = new QPushButton(QStringLiteral("Save As"), this);
   auto* ok = new QPushButton(QStringLiteral("OK"), this);
   auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
