@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "shell/edgebars.h"
 #include "shell/toolviewdocks.h"
 #include "shell/toolviewmenu.h"
 
@@ -272,6 +273,7 @@ tagLAYOUT CPaneArrangement::Capture() const {
   for (int entry = 1; entry < CToolViewMenu::kEntryCount; ++entry) {
     QDockWidget* dock = m_docks->GetDock(entry);
     if (!dock || std::count(grouped.begin(), grouped.end(), dock)) continue;
+    if (m_docks->EdgeBars().IsTucked(dock)) continue;  // in its bar's list below
     const Qt::DockWidgetArea area = m_window->dockWidgetArea(dock);
     if (dock->isFloating() || dock->isHidden() || SideOfArea(area) == 0) {
       // A closed view keeps its side for when it is shown again.
@@ -302,6 +304,13 @@ tagLAYOUT CPaneArrangement::Capture() const {
     layout.roots.push_back(std::move(root));
   }
   layout.roots.insert(layout.roots.end(), others.begin(), others.end());
+  for (int bar = 0; bar < tagLAYOUT::BarCount; ++bar)
+    for (QDockWidget* dock : m_docks->EdgeBars().Tucked(bar)) {
+      tagLAYOUTPANE pane = capture.Leaf(dock, SideOfArea(CEdgeBars::AreaOfBar(bar)));
+      pane.bDockedRoot = true;
+      pane.nExtent = SideBySide(pane.nSide) ? pane.nWidth : pane.nHeight;
+      layout.bars[size_t(bar)].push_back(std::move(pane));
+    }
 
   // The navigation toolbar, always made, as a leaf of its own.
   if (auto* navigation = qobject_cast<QToolBar*>(m_docks->GetViewWindow(kNavigationEntry))) {
@@ -385,7 +394,20 @@ void CPaneArrangement::PlaceRoot(const tagLAYOUTPANE& root, bool inBar, int bar)
     return;
   }
 
-  const Qt::DockWidgetArea area = inBar ? AreaOfBar(bar) : AreaOfSide(root.nSide);
+  if (inBar) {
+    std::vector<const tagLAYOUTPANE*> leaves;
+    CollectLeaves(*tree, leaves);
+    for (const tagLAYOUTPANE* leaf : leaves) {
+      QDockWidget* dock = DockOf(leaf->nId);
+      if (m_docks->EdgeBars().IsTucked(dock)) continue;
+      dock->setFloating(false);
+      m_window->addDockWidget(AreaOfBar(bar), dock);
+      if (leaf->nWidth > 0 && leaf->nHeight > 0) dock->resize(leaf->nWidth, leaf->nHeight);
+      m_docks->EdgeBars().Tuck(dock, bar);
+    }
+    return;
+  }
+  const Qt::DockWidgetArea area = AreaOfSide(root.nSide);
   QDockWidget* rep = DockOf(Representative(*tree).nId);
   rep->setFloating(false);
   m_window->addDockWidget(area, rep);
@@ -438,10 +460,10 @@ void CPaneArrangement::Apply(const tagLAYOUT& layout) {
   for (int entry = 1; entry < CToolViewMenu::kEntryCount; ++entry)
     if (QWidget* view = m_docks->GetViewWindow(entry)) hidden.emplace_back(view, view->isHidden());
   for (const tagLAYOUTPANE& root : layout.roots) PlaceRoot(root, false, 0);
-  // Without edge bars of its own, a tucked view docks on its bar's side.
   for (int bar = 0; bar < tagLAYOUT::BarCount; ++bar)
     for (const tagLAYOUTPANE& pane : layout.bars[size_t(bar)]) PlaceRoot(pane, true, bar);
-  for (const auto& [view, wasHidden] : hidden) view->setHidden(wasHidden);
+  for (const auto& [view, wasHidden] : hidden)
+    if (!m_docks->EdgeBars().IsTucked(qobject_cast<QDockWidget*>(view))) view->setHidden(wasHidden);
 }
 
 bool CPaneArrangement::PlaceNewDock(int entry, QDockWidget* dock) {
@@ -460,7 +482,12 @@ bool CPaneArrangement::PlaceNewDock(int entry, QDockWidget* dock) {
   const tagLAYOUTPANE& leaf = *path.back();
   const Qt::DockWidgetArea area = bar >= 0 ? AreaOfBar(bar) : AreaOfSide(root.nSide);
   m_window->addDockWidget(area, dock);
-  if (bar < 0 && !root.bDockedRoot) {
+  if (bar >= 0) {
+    if (leaf.nWidth > 0 && leaf.nHeight > 0) dock->resize(leaf.nWidth, leaf.nHeight);
+    m_docks->EdgeBars().Tuck(dock, bar);
+    return true;
+  }
+  if (!root.bDockedRoot) {
     dock->setFloating(true);
     if (leaf.nWidth > 0 && leaf.nHeight > 0) dock->setGeometry(RectOf(leaf));
     return true;

@@ -12,6 +12,7 @@
 
 #include "shell/toolviewcommands.h"
 
+class CEdgeBars;
 class QMainWindow;
 class QToolBar;
 
@@ -50,6 +51,10 @@ class CToolViewDocks : public QObject, public CToolViewHost {
   // Called just before full screen or Maximize View hides the views.
   void SetBeforePanesHidden(std::function<void()> before) { m_beforeHidden = std::move(before); }
 
+  // The bars that tucked views wait in (made with the docks, before any
+  // arrangement is read).
+  CEdgeBars& EdgeBars() const { return *m_edgeBars; }
+
   // The entry's dock, null before it was first shown (and for Navigation).
   CToolViewDock* GetDock(int entry) const;
   // The dock or the toolbar, whichever shows the entry (null when not made).
@@ -75,6 +80,7 @@ class CToolViewDocks : public QObject, public CToolViewHost {
 
   QMainWindow* m_window;
   QToolBar* m_navigation;
+  CEdgeBars* m_edgeBars;
   std::function<bool()> m_viewerAlone;
   std::array<CToolViewDock*, CToolViewMenu::kEntryCount> m_docks{};
   std::array<std::function<QWidget*(QWidget*)>, CToolViewMenu::kEntryCount> m_factories;

@@ -5,12 +5,15 @@
 
 #include <QApplication>
 #include <QDockWidget>
+#include <QTest>
 #include <QToolBar>
+#include <QToolButton>
 
 #include <gtest/gtest.h>
 
 #include "corekit/registry.h"
 #include "corekit/straw.h"
+#include "shell/edgebars.h"
 #include "shell/mainframe.h"
 #include "shell/program.h"
 #include "shell/programhooks.h"
@@ -179,3 +182,68 @@ TEST_F(PaneArrangement, ExitWritesThePlaceBeforeFullScreenAndKeepsViewsNotMade) 
 }
 
 }  // namespace
+
+TEST_F(PaneArrangement, TuckedViewsSlideOutAndComeBackDockedOrInTheirBar) {
+  const MyString path = CStrAW::FromPath(m_dir / "lorimo.layout");
+  {
+    auto frame = NewFrame();
+    CEdgeBars& bars = frame->ToolViews().EdgeBars();
+    QDockWidget* navigator = Dock(*frame, kNavigator);
+    frame->resizeDocks({navigator}, {230}, Qt::Horizontal);
+    Settle();
+    const int width = navigator->width();
+    auto* title = qobject_cast<CDockTitle*>(navigator->titleBarWidget());
+    ASSERT_NE(title, nullptr);
+    QTest::mouseClick(title->TuckButton(), Qt::LeftButton);
+    EXPECT_EQ(bars.BarOf(navigator), CEdgeBars::Right);
+    EXPECT_FALSE(bars.Bar(CEdgeBars::Left)->isVisible());
+    EXPECT_TRUE(bars.Bar(CEdgeBars::Right)->isVisible());
+    EXPECT_EQ(bars.Bar(CEdgeBars::Right)->objectName(), QStringLiteral("ZOKA_ChannelWindow"));
+    EXPECT_FALSE(navigator->isVisible());
+    EXPECT_TRUE(frame->ToolViews().IsViewVisible(kNavigator));
+
+    // Its button slides it over the viewer's right edge; a click on the
+    // viewer or Escape puts it away.
+    QTest::mouseClick(bars.ButtonOf(navigator), Qt::LeftButton);
+    ASSERT_EQ(bars.SlidOut(), navigator);
+    EXPECT_TRUE(navigator->isVisible());
+    const QWidget* centre = frame->centralWidget();
+    EXPECT_EQ(navigator->geometry().right(), centre->mapToGlobal(centre->rect().bottomRight()).x());
+    EXPECT_EQ(navigator->width(), width);
+    QTest::mouseClick(frame->centralWidget(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(bars.SlidOut(), nullptr);
+    EXPECT_FALSE(navigator->isVisible());
+    bars.SlideOut(navigator);
+    QTest::keyClick(navigator, Qt::Key_Escape);
+    EXPECT_FALSE(navigator->isVisible());
+
+    // Full screen hides the bars; they come back after.
+    frame->SetPanesHidden(true);
+    EXPECT_FALSE(bars.Bar(CEdgeBars::Right)->isVisible());
+    frame->SetPanesHidden(false);
+    EXPECT_TRUE(bars.Bar(CEdgeBars::Right)->isVisible());
+
+    // The pin docks it back where it was; the empty bar goes.
+    bars.SlideOut(navigator);
+    QTest::mouseClick(title->TuckButton(), Qt::LeftButton);
+    EXPECT_FALSE(bars.IsTucked(navigator));
+    EXPECT_EQ(frame->dockWidgetArea(navigator), Qt::RightDockWidgetArea);
+    EXPECT_FALSE(navigator->isFloating());
+    EXPECT_TRUE(navigator->isVisible());
+    EXPECT_FALSE(bars.Bar(CEdgeBars::Right)->isVisible());
+
+    // Tucked again, and a view on the left tucked too: both kept at exit.
+    QTest::mouseClick(title->TuckButton(), Qt::LeftButton);
+    bars.Tuck(Dock(*frame, kDirectories), CEdgeBars::Left);
+    ASSERT_EQ(frame->Panes().Write(path), 1);
+  }
+  auto frame = NewFrame();
+  CEdgeBars& bars = frame->ToolViews().EdgeBars();
+  ASSERT_EQ(frame->Panes().Read(path), CLayoutFile::RR_READ);
+  QDockWidget* navigator = frame->ToolViews().GetDock(kNavigator);
+  EXPECT_EQ(bars.BarOf(navigator), CEdgeBars::Right);
+  EXPECT_FALSE(navigator->isVisible());
+  EXPECT_EQ(bars.Tucked(CEdgeBars::Left),
+            std::vector<QDockWidget*>{frame->ToolViews().GetDock(kDirectories)});
+  EXPECT_TRUE(bars.Bar(CEdgeBars::Left)->isVisible());
+}
