@@ -84,6 +84,14 @@ int32_t SidesOf(Qt::DockWidgetAreas areas) {
   return sides;
 }
 
+// The record's allowed sides; a record that allows none leaves the dock's.
+void SetAllowedSides(QDockWidget* dock, int32_t flags) {
+  Qt::DockWidgetAreas areas;
+  for (Qt::DockWidgetArea area : kAreas)
+    if (flags & SideOfArea(area)) areas |= area;
+  if (dock && areas) dock->setAllowedAreas(areas);
+}
+
 bool SideBySide(int32_t side) {
   return side == tagLAYOUTPANE::kSideLeft || side == tagLAYOUTPANE::kSideRight;
 }
@@ -462,6 +470,15 @@ void CPaneArrangement::Apply(const tagLAYOUT& layout) {
   for (const tagLAYOUTPANE& root : layout.roots) PlaceRoot(root, false, 0);
   for (int bar = 0; bar < tagLAYOUT::BarCount; ++bar)
     for (const tagLAYOUTPANE& pane : layout.bars[size_t(bar)]) PlaceRoot(pane, true, bar);
+  auto allow = [this](const std::vector<tagLAYOUTPANE>& panes) {
+    for (const tagLAYOUTPANE& pane : panes) {
+      std::vector<const tagLAYOUTPANE*> leaves;
+      CollectLeaves(pane, leaves);
+      for (const tagLAYOUTPANE* leaf : leaves) SetAllowedSides(DockOf(leaf->nId), leaf->nFlags);
+    }
+  };
+  allow(layout.roots);
+  for (const auto& bar : layout.bars) allow(bar);
   for (const auto& [view, wasHidden] : hidden)
     if (!m_docks->EdgeBars().IsTucked(qobject_cast<QDockWidget*>(view))) view->setHidden(wasHidden);
 }
@@ -480,6 +497,7 @@ bool CPaneArrangement::PlaceNewDock(int entry, QDockWidget* dock) {
   }
   const tagLAYOUTPANE& root = *path.front();
   const tagLAYOUTPANE& leaf = *path.back();
+  SetAllowedSides(dock, leaf.nFlags);
   const Qt::DockWidgetArea area = bar >= 0 ? AreaOfBar(bar) : AreaOfSide(root.nSide);
   m_window->addDockWidget(area, dock);
   if (bar >= 0) {

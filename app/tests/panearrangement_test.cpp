@@ -86,6 +86,7 @@ TEST_F(PaneArrangement, SplitsTabsAndFloatingViewsComeBackInANewWindow) {
     frame->addDockWidget(Qt::TopDockWidgetArea, thumbnails);
     frame->addToolBar(Qt::BottomToolBarArea,
                       static_cast<QToolBar*>(frame->ToolViews().GetViewWindow(kNavigation)));
+    navigator->setAllowedAreas(Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
     iptc->setFloating(true);
     iptc->setGeometry(floating);
     Settle();
@@ -124,6 +125,8 @@ TEST_F(PaneArrangement, SplitsTabsAndFloatingViewsComeBackInANewWindow) {
   EXPECT_EQ(frame->dockWidgetArea(navigator), Qt::RightDockWidgetArea);
   EXPECT_EQ(frame->dockWidgetArea(exif), Qt::RightDockWidgetArea);
   EXPECT_GT(exif->geometry().left(), navigator->geometry().right());
+  EXPECT_EQ(navigator->allowedAreas(), Qt::LeftDockWidgetArea | Qt::RightDockWidgetArea);
+  EXPECT_EQ(exif->allowedAreas(), Qt::AllDockWidgetAreas);
   EXPECT_EQ(exif->geometry().top(), navigator->geometry().top());
 
   EXPECT_EQ(frame->dockWidgetArea(thumbnails), Qt::TopDockWidgetArea);
