@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QStyle>
+#include <QStyleOptionToolButton>
+#include <QStylePainter>
 #include <QToolButton>
 
 namespace {
@@ -35,6 +37,32 @@ CEdgeBar::CEdgeBar(Qt::ToolBarArea area, QWidget* parent) : QToolBar(parent), m_
   setMovable(false);
   setFloatable(false);
   setAllowedAreas(area);
+}
+
+CEdgeButton::CEdgeButton(const QString& text, Qt::Orientation orientation, QWidget* parent)
+    : QToolButton(parent), m_orientation(orientation) {
+  setText(text);
+  setAutoRaise(true);
+}
+
+QSize CEdgeButton::sizeHint() const {
+  const QSize size = QToolButton::sizeHint();
+  return m_orientation == Qt::Vertical ? size.transposed() : size;
+}
+
+void CEdgeButton::paintEvent(QPaintEvent* event) {
+  if (m_orientation == Qt::Horizontal) {
+    QToolButton::paintEvent(event);
+    return;
+  }
+  // Drawn as a horizontal button turned a quarter clockwise.
+  QStylePainter painter(this);
+  painter.rotate(90);
+  painter.translate(0, -width());
+  QStyleOptionToolButton option;
+  initStyleOption(&option);
+  option.rect = QRect(0, 0, height(), width());
+  painter.drawComplexControl(QStyle::CC_ToolButton, option);
 }
 
 CDockTitle::CDockTitle(QDockWidget* dock) : QWidget(dock) {
@@ -107,10 +135,9 @@ void CEdgeBars::Tuck(QDockWidget* dock, int bar) {
   SlideIn();
   const QSize size = dock->size();
   m_window->removeDockWidget(dock);
-  auto* button = new QToolButton(m_bars[size_t(bar)]);
-  button->setText(dock->windowTitle());
+  auto* button =
+      new CEdgeButton(dock->windowTitle(), m_bars[size_t(bar)]->orientation(), m_bars[size_t(bar)]);
   button->setObjectName(dock->objectName());
-  button->setAutoRaise(true);
   connect(button, &QToolButton::clicked, this, [this, dock] {
     if (m_slidOut == dock)
       SlideIn();

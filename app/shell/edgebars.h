@@ -8,13 +8,13 @@
 
 #include <QObject>
 #include <QToolBar>
+#include <QToolButton>
 #include <array>
 #include <map>
 #include <vector>
 
 class QDockWidget;
 class QMainWindow;
-class QToolButton;
 
 class CEdgeBar : public QToolBar {
   Q_OBJECT
@@ -24,6 +24,21 @@ class CEdgeBar : public QToolBar {
 
  private:
   Qt::ToolBarArea m_area;
+};
+
+// A tucked view's button; on the left and right bars its name runs down
+// the bar, as the bar is narrow.
+class CEdgeButton : public QToolButton {
+  Q_OBJECT
+ public:
+  CEdgeButton(const QString& text, Qt::Orientation orientation, QWidget* parent);
+  QSize sizeHint() const override;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  Qt::Orientation m_orientation;
 };
 
 // A dock's title: its name, the tuck (pin) button, float and close.

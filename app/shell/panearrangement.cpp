@@ -254,7 +254,10 @@ void CollectLeaves(const tagLAYOUTPANE& pane, std::vector<const tagLAYOUTPANE*>&
 }  // namespace
 
 CPaneArrangement::CPaneArrangement(QMainWindow* window, CToolViewDocks* docks)
-    : m_window(window), m_docks(docks) {}
+    : m_window(window), m_docks(docks) {
+  // Views side by side within one side, as the trees can say.
+  m_window->setDockOptions(m_window->dockOptions() | QMainWindow::AllowNestedDocks);
+}
 
 int32_t CPaneArrangement::IdOfEntry(int entry) {
   if (entry <= CToolViewMenu::kMouseToolEntry || entry >= CToolViewMenu::kEntryCount) return 0;
