@@ -204,6 +204,16 @@ TEST_F(MappingDialog, FilesAndPresetsFillTheListAndCancelKeepsTheAssignment) {
   // Opened again: the stored source names the caption, the list starts
   // from the applied assignment.
   ASSERT_EQ(dialog.DoModeless(), 1);
+  // A drop-down that loses the focus closes unchanged.
+  dialog.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  dialog.OpenEditor(kPageDown);
+  dialog.GetEditor()->hidePopup();
+  dialog.GetEditor()->setCurrentIndex(7);
+  dialog.GetEditor()->setFocus();
+  dialog.GetList()->setFocus();
+  EXPECT_EQ(dialog.GetEditor(), nullptr);
+  EXPECT_EQ(dialog.Mapping().Rows()[kPageDown].nEdited, 1u);
   EXPECT_EQ(dialog.windowTitle(), fileCaption);
   EXPECT_EQ(ActionText(dialog, kPageDown), QStringLiteral("Next Image"));
   // Saved and loaded again, then OK: the file drives the assignment.
