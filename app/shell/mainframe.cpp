@@ -25,13 +25,18 @@
 #include "shell/commandline.h"
 #include "shell/filedialogfilter.h"
 #include "shell/helplauncher.h"
+#include "shell/inputmapping.h"
+#include "shell/inputmappingdialog.h"
 #include "shell/mainmenu.h"
 #include "shell/menustate.h"
 #include "shell/mousetoolcommands.h"
 #include "shell/navigationbar.h"
 #include "shell/optionssheet.h"
+#include "shell/panearrangement.h"
+#include "shell/program.h"
 #include "shell/programhooks.h"
 #include "shell/settings.h"
+#include "shell/settingsnotice.h"
 #include "shell/startupscreen.h"
 #include "shell/toolbox.h"
 #include "shell/toolviewcommands.h"
@@ -75,6 +80,9 @@ class CViewerCommands : public CCommandTarget {
  private:
   CImageView* m_viewer;
 };
+
+// The window whose panes the program's start-up and shut-down arrange.
+CMainFrame* gPanesHookOwner = nullptr;
 
 bool IsFolder(const MyString& path) {
   CFileInfo info;
@@ -128,6 +136,19 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
            m_viewer->IsCommandChecked(IDM_MAXIMIZE_VIEW);
   });
 
+  // The stored pane arrangement is read once the window stands (the
+  // program's start-up) and written at its shut-down.
+  m_panes = std::make_unique<CPaneArrangement>(this, m_docks);
+  m_docks->SetDockPlacer(
+      [this](int entry, QDockWidget* dock) { return m_panes->PlaceNewDock(entry, dock); });
+  m_docks->SetBeforePanesHidden([this] { m_panes->RememberBeforeHiding(); });
+  gPanesHookOwner = this;
+  GetProgramHooks().arrangePanes = [this](QWidget*) { m_panes->Read(GetLayoutFilePath()); };
+  GetProgramHooks().savePanes = [this] {
+    MyString error;
+    if (!m_panes->Write(GetLayoutFilePath(), &error)) ReportSettingsNotSaved(error, nullptr);
+  };
+
   BuildRouting();
   m_menu = new CMainMenu(this, *m_menuState);
   connect(m_menu, &CMainMenu::CommandChosen, this, &CMainFrame::SendCommand);
@@ -162,6 +183,13 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
 }
 
 CMainFrame::~CMainFrame() {
+  if (gPanesHookOwner == this) {
+    GetProgramHooks().arrangePanes = nullptr;
+    GetProgramHooks().savePanes = nullptr;
+    gPanesHookOwner = nullptr;
+  }
+  m_docks->SetDockPlacer(nullptr);
+  m_docks->SetBeforePanesHidden(nullptr);
   if (CDll2LorimoMessage::GetLorimoWindow() == m_hWnd) CDll2LorimoMessage::LorimoInit(nullptr);
   DestroyMessageReceiver(m_hWnd);
   m_viewer->Document().GetMonitor().SetView(nullptr);
@@ -176,16 +204,21 @@ void CMainFrame::BuildRouting() {
   m_mouseTools = std::make_unique<CMouseToolCommands>(m_binding, m_pSettings->menu);
   m_toolViewCommands = std::make_unique<CToolViewCommands>(m_pSettings->menu, *m_docks);
   m_mappedKeys.onCommand = [this](int id) { return RunMappedKey(id); };
+  m_inputMapping.onCommand = [this](int id) {
+    return id == IDM_KEYBOARD_MAPPINGS ? RunInputMapping() : 0;
+  };
 
   m_router.SetTarget(CO_FRAME, this);
   m_router.SetTarget(CO_TOOL_VIEWS, m_toolViewCommands.get());
   m_router.SetTarget(CO_MOUSE_TOOLS, m_mouseTools.get());
   m_router.SetTarget(CO_SORT, m_sortCommands.get());
   m_router.SetTarget(CO_INPUT_KEYS, &m_mappedKeys);
+  m_router.SetTarget(CO_INPUT_MAPPING, &m_inputMapping);
   m_router.SetTarget(CO_VIEWER, m_viewerCommands.get());
   m_router.SetTarget(CO_PLUGINS, &m_plugins);
   m_menuState = std::make_unique<CMenuState>(m_router, m_pSettings->recent,
                                              [this] { return m_viewer->Document().HasImage(); });
+  m_menuState->SetMenuLabels(CInputMapping::MenuLabels(m_binding));
 }
 
 void CMainFrame::ConnectViewer() {
@@ -411,6 +444,13 @@ int CMainFrame::RunMappedKey(int id) {
   if (!(action.nKind == IA_COMMAND && action.nValue == IDM_AUTOPLAY)) StopAutoplay();
   const QPoint cursor = m_viewer->mapFromGlobal(QCursor::pos());
   m_input->RunAction(action, POINT{cursor.x(), cursor.y()});
+  return 1;
+}
+
+int CMainFrame::RunInputMapping() {
+  if (!RunInputMappingDialog(m_binding, *m_pSettings, this)) return 1;
+  m_menuState->SetMenuLabels(CInputMapping::MenuLabels(m_binding));
+  m_menu->UpdateAll();
   return 1;
 }
 

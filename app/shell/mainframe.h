@@ -29,6 +29,7 @@ class CMainMenu;
 class CMenuState;
 class CMouseToolCommands;
 class CNavigationBar;
+class CPaneArrangement;
 class CProgressStrip;
 class CStartupScreen;
 class CToolbox;
@@ -83,6 +84,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CInputBinding& InputBinding() { return m_binding; }
   CMainMenu& MainMenu() const { return *m_menu; }
   CToolViewDocks& ToolViews() const { return *m_docks; }
+  CPaneArrangement& Panes() const { return *m_panes; }
   CNavigationBar* NavigationBar() const { return m_navigation; }
   CViewerInput& ViewerInput() const { return *m_input; }
   CVolumeWatcher& VolumeWatcher() const { return *m_volumes; }
@@ -125,6 +127,8 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   void ConnectViewer();
   void BuildRouting();
   int RunMappedKey(int id);
+  // "Keyboard and Mouse Mappings ...": after OK the menus name the new keys.
+  int RunInputMapping();
   void OpenRecentFile(size_t n);
   void OpenRecentFolder(size_t n);
   void OpenRecentPortfolio(size_t n);
@@ -153,6 +157,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   std::unique_ptr<CSortCommands> m_sortCommands;
   std::unique_ptr<CMouseToolCommands> m_mouseTools;
   CCommandFunctions m_mappedKeys;
+  CCommandFunctions m_inputMapping;
   std::unique_ptr<CToolViewCommands> m_toolViewCommands;
   std::unique_ptr<CMenuState> m_menuState;
 
@@ -160,6 +165,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CMainMenu* m_menu = nullptr;
   CNavigationBar* m_navigation = nullptr;
   CToolViewDocks* m_docks = nullptr;
+  std::unique_ptr<CPaneArrangement> m_panes;
   QPointer<CToolbox> m_toolbox;
   CViewerInput* m_input = nullptr;
   CVolumeWatcher* m_volumes = nullptr;

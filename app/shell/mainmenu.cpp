@@ -24,6 +24,13 @@ QString CMainMenu::MenuLabel(const tagCOMMANDENTRY& entry) {
   return MenuLabel(MyString(entry.pszText), entry.pszKeyHint);
 }
 
+QString CMainMenu::ShownText(const tagCOMMANDENTRY& entry, const MyString& text) {
+  QString label = MenuLabel(text, entry.pszKeyHint);
+  // A path from a list is shown as it is, not read for mnemonics.
+  if (text != MyString(entry.pszText)) label.replace(QLatin1Char('&'), QStringLiteral("&&"));
+  return label;
+}
+
 QMenu* CMainMenu::Submenu(QMenu* menu, const QString& title, bool separatorBefore) {
   const QString key = menu->title() + QLatin1Char('/') + title;
   if (const auto found = m_submenus.find(key); found != m_submenus.end()) return found->second;
@@ -58,7 +65,8 @@ void CMainMenu::Build(QMainWindow* window) {
     } else if (separator) {
       menu->addSeparator();
     }
-    QAction* action = menu->addAction(MenuLabel(entry));
+    // The input mapping may have named the entry already.
+    QAction* action = menu->addAction(ShownText(entry, m_state.Get(entry.nId).strText));
     action->setData(entry.nId);
     action->setCheckable(entry.nFlags & CF_CHECKABLE);
     const int id = entry.nId;
@@ -107,13 +115,7 @@ void CMainMenu::UpdateAction(QAction* action) {
   const int id = action->data().toInt();
   const tagMENUITEMSTATE state = m_state.Get(id);
   const tagCOMMANDENTRY* entry = CCommandTable::Find(id);
-  if (entry) {
-    QString text = MenuLabel(state.strText, entry->pszKeyHint);
-    // A path from a list is shown as it is, not read for mnemonics.
-    if (state.strText != MyString(entry->pszText))
-      text.replace(QLatin1Char('&'), QStringLiteral("&&"));
-    action->setText(text);
-  }
+  if (entry) action->setText(ShownText(*entry, state.strText));
   action->setEnabled(state.bEnabled);
   if (action->isCheckable()) action->setChecked(state.bChecked);
 }

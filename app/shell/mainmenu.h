@@ -55,6 +55,8 @@ class CMainMenu : public QObject {
   void BuildAccelerators(QMainWindow* window);
   QMenu* Submenu(QMenu* menu, const QString& title, bool separatorBefore);
   void UpdateAction(QAction* action);
+  // The entry's label for the text its state gives.
+  static QString ShownText(const tagCOMMANDENTRY& entry, const MyString& text);
 
   const CMenuState& m_state;
   std::array<QMenu*, MM_COUNT> m_menus{};

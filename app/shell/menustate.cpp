@@ -38,6 +38,7 @@ tagMENUITEMSTATE CMenuState::Get(int id) const {
   tagMENUITEMSTATE state;
   if (const tagCOMMANDENTRY* entry = CCommandTable::Find(id); entry && entry->pszText)
     state.strText = entry->pszText;
+  if (const auto label = m_labels.find(id); label != m_labels.end()) state.strText = label->second;
 
   // The recent lists name their entries; an entry without a list item
   // keeps its text and is disabled.

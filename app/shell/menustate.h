@@ -5,6 +5,7 @@
 // and disabled where the list has no entry. Plain logic, GUI thread only.
 
 #include <functional>
+#include <map>
 
 #include "corekit/mystring.h"
 
@@ -25,6 +26,10 @@ class CMenuState {
 
   tagMENUITEMSTATE Get(int id) const;
 
+  // Texts that replace the table's for some commands (the input mapping's
+  // action names and keys).
+  void SetMenuLabels(std::map<int, MyString> labels) { m_labels = std::move(labels); }
+
   // The list entry a recent-list command stands for (0 .. 3), or -1.
   static int RecentFileIndex(int id);
   static int RecentFolderIndex(int id);
@@ -34,4 +39,5 @@ class CMenuState {
   const CCommandRouter& m_router;
   const CRecentLists& m_lists;
   std::function<bool()> m_hasImage;
+  std::map<int, MyString> m_labels;
 };

@@ -168,6 +168,7 @@ void CLorimoProgram::OnMainWindowClosing() {
   FreeOpenFilterBuffers();
 
   // What the main window's end saves.
+  if (hooks.savePanes) hooks.savePanes();
   if (!CWindowPlacement().Save(state, m_placement))
     ReportSettingsNotSaved(m_settings.GetLastError(), nullptr);
   if (hooks.closeToolDialogs) hooks.closeToolDialogs();

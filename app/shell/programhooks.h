@@ -37,6 +37,8 @@ struct tagPROGRAMHOOKS {
   std::function<void()> releasePlugins;
   std::function<void()> releaseTwain;
   std::function<void()> closeToolDialogs;  // modeless tool dialogs still open
+  // Writes the pane arrangement (the layout file) while the panes exist.
+  std::function<void()> savePanes;
   // Writes the favorites file; called holding the favorites lock.
   std::function<void()> writeFavorites;
 };

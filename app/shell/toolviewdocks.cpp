@@ -5,6 +5,7 @@
 #include <QToolBar>
 
 #include "shell/commandids.h"
+#include "shell/edgebars.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ CToolViewDocks::CToolViewDocks(QMainWindow* window, QToolBar* navigationBar,
     : QObject(window),
       m_window(window),
       m_navigation(navigationBar),
+      m_edgeBars(new CEdgeBars(window)),
       m_viewerAlone(std::move(viewerAlone)) {
   m_enabled.fill(true);
   m_navigation->setObjectName(QStringLiteral("Navigation"));
@@ -83,6 +85,8 @@ QWidget* CToolViewDocks::GetViewWindow(int entry) const {
 
 bool CToolViewDocks::IsViewVisible(int entry) const {
   const QWidget* view = GetViewWindow(entry);
+  // A tucked view is shown: its button stands for it.
+  if (const CToolViewDock* dock = GetDock(entry); dock && m_edgeBars->IsTucked(dock)) return true;
   return view && !view->isHidden();
 }
 
@@ -99,16 +103,28 @@ CToolViewDock* CToolViewDocks::MakeDock(int entry) {
     content->setMinimumSize(120, 80);
   }
   dock->setWidget(content);
-  const Qt::DockWidgetArea area = DefaultArea(entry);
-  m_window->addDockWidget(area, dock);
-  // Views that share a side share it as tabs: stacked, a handful of them
-  // would make the window taller than the user left it.
-  for (CToolViewDock* other : m_docks)
-    if (other && !other->isFloating() && m_window->dockWidgetArea(other) == area) {
-      m_window->tabifyDockWidget(other, dock);
-      break;
+  auto* title = new CDockTitle(dock);
+  dock->setTitleBarWidget(title);
+  connect(title, &CDockTitle::TuckClicked, this, [this, dock] { m_edgeBars->ToggleTuck(dock); });
+  if (!m_placeDock || !m_placeDock(entry, dock)) {
+    const Qt::DockWidgetArea area = DefaultArea(entry);
+    m_window->addDockWidget(area, dock);
+    // Views that share a side share it as tabs: stacked, a handful of them
+    // would make the window taller than the user left it.
+    for (CToolViewDock* other : m_docks)
+      if (other && !other->isFloating() && m_window->dockWidgetArea(other) == area) {
+        m_window->tabifyDockWidget(other, dock);
+        break;
+      }
+  }
+  connect(dock, &CToolViewDock::Closed, this, [this, entry, dock] {
+    // Closed while slid out: it goes back to its side, hidden.
+    if (m_edgeBars->IsTucked(dock)) {
+      m_edgeBars->Untuck(dock);
+      dock->hide();
     }
-  connect(dock, &CToolViewDock::Closed, this, [this, entry] { emit ToolViewClosed(entry); });
+    emit ToolViewClosed(entry);
+  });
   m_docks[size_t(entry)] = dock;
   return dock;
 }
@@ -125,6 +141,7 @@ void CToolViewDocks::ShowToolView(int entry) {
   }
   CToolViewDock* dock = m_docks[size_t(entry)];
   if (!dock) dock = MakeDock(entry);
+  if (m_edgeBars->IsTucked(dock)) return;  // its button is there
   dock->show();
   dock->raise();
 }
@@ -132,6 +149,8 @@ void CToolViewDocks::ShowToolView(int entry) {
 void CToolViewDocks::HideToolView(int entry) {
   if (entry <= 0 || entry >= CToolViewMenu::kEntryCount) return;
   m_hiddenByPanes[size_t(entry)] = false;
+  if (CToolViewDock* dock = GetDock(entry); dock && m_edgeBars->IsTucked(dock))
+    m_edgeBars->Untuck(dock);
   if (QWidget* view = GetViewWindow(entry)) view->hide();
 }
 
@@ -143,6 +162,8 @@ bool CToolViewDocks::IsToolViewEnabled(int entry) const {
 
 void CToolViewDocks::SetPanesHidden(bool hidden) {
   if (hidden == m_bPanesHidden) return;
+  if (hidden && m_beforeHidden) m_beforeHidden();
+  m_edgeBars->SetBarsHidden(hidden);
   if (hidden) {
     for (int i = 1; i < CToolViewMenu::kEntryCount; ++i) {
       QWidget* view = GetViewWindow(i);

@@ -12,6 +12,7 @@
 
 #include "shell/toolviewcommands.h"
 
+class CEdgeBars;
 class QMainWindow;
 class QToolBar;
 
@@ -42,6 +43,17 @@ class CToolViewDocks : public QObject, public CToolViewHost {
   // What fills the entry's dock when it is made (parent: the dock).
   void SetContentFactory(int entry, std::function<QWidget*(QWidget* parent)> make);
   void SetToolViewEnabled(int entry, bool enabled);
+  // Asked when a view's dock is made: true when it placed the dock (the
+  // place the stored arrangement keeps for it), false for the default side.
+  void SetDockPlacer(std::function<bool(int entry, QDockWidget* dock)> place) {
+    m_placeDock = std::move(place);
+  }
+  // Called just before full screen or Maximize View hides the views.
+  void SetBeforePanesHidden(std::function<void()> before) { m_beforeHidden = std::move(before); }
+
+  // The bars that tucked views wait in (made with the docks, before any
+  // arrangement is read).
+  CEdgeBars& EdgeBars() const { return *m_edgeBars; }
 
   // The entry's dock, null before it was first shown (and for Navigation).
   CToolViewDock* GetDock(int entry) const;
@@ -68,10 +80,13 @@ class CToolViewDocks : public QObject, public CToolViewHost {
 
   QMainWindow* m_window;
   QToolBar* m_navigation;
+  CEdgeBars* m_edgeBars;
   std::function<bool()> m_viewerAlone;
   std::array<CToolViewDock*, CToolViewMenu::kEntryCount> m_docks{};
   std::array<std::function<QWidget*(QWidget*)>, CToolViewMenu::kEntryCount> m_factories;
   std::array<bool, CToolViewMenu::kEntryCount> m_enabled;
   std::array<bool, CToolViewMenu::kEntryCount> m_hiddenByPanes{};
   bool m_bPanesHidden = false;
+  std::function<bool(int, QDockWidget*)> m_placeDock;
+  std::function<void()> m_beforeHidden;
 };

@@ -14,6 +14,7 @@
 #include "pixwork/options.h"
 #include "shell/commandids.h"
 #include "shell/commandrouter.h"
+#include "shell/inputmapping.h"
 #include "shell/mainframe.h"
 #include "shell/mainmenu.h"
 #include "shell/programhooks.h"
@@ -161,14 +162,22 @@ TEST(MainMenu, ShowsEveryEntryOfTheTableInItsMenu) {
     }
   };
   for (int m = 0; m < MM_COUNT; ++m) walk(frame.MainMenu().GetMenu(MAINMENU(m)), m);
+  // Commands of keyboard actions are named by the action and its key.
+  const std::map<int, MyString> mapped = CInputMapping::MenuLabels(frame.InputBinding());
   for (const tagCOMMANDENTRY& entry : CCommandTable::Entries()) {
     if (entry.nMenu == MM_NONE) continue;
     ASSERT_TRUE(shown.count(entry.nId)) << entry.nId;
-    EXPECT_EQ(shown[entry.nId]->text().section(QLatin1Char('\t'), 0, 0),
-              QString::fromUtf16(entry.pszText).section(QLatin1Char('\t'), 0, 0));
+    const auto label = mapped.find(entry.nId);
+    EXPECT_EQ(
+        shown[entry.nId]->text().section(QLatin1Char('\t'), 0, 0),
+        (label != mapped.end() ? label->second.ToQString() : QString::fromUtf16(entry.pszText))
+            .section(QLatin1Char('\t'), 0, 0));
   }
   EXPECT_EQ(frame.MainMenu().GetAction(IDM_OPEN)->text(), QStringLiteral("&Open ...\tCtrl+O"));
-  EXPECT_EQ(frame.MainMenu().GetAction(IDM_UNDO)->text(), QStringLiteral("&Undo\tCtrl+Z"));
+  EXPECT_EQ(frame.MainMenu().GetAction(IDM_UNDO)->text(), QStringLiteral("Undo\tCtrl+Z"));
+  EXPECT_EQ(frame.MainMenu().GetAction(IDM_ROTATE_CLOCKWISE)->text(),
+            QStringLiteral("Rotate Right\tCharacter: r"));
+  EXPECT_EQ(frame.MainMenu().GetAction(IDM_REDO)->text(), QStringLiteral("&Redo"));
   EXPECT_EQ(frame.MainMenu().GetAction(IDM_VIEW_EXIF)->text(), QStringLiteral(" Exif\tCtrl+F5"));
 }
 
