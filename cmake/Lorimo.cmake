@@ -25,7 +25,7 @@ set(LORIMO_TEST_ENVIRONMENT
   "ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:detect_stack_use_after_return=0"
   "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
   "UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1"
-  "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/tsan.supp:second_deadlock_stack=1:history_size=4"
+  "TSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/tsan.supp:ignore_noninstrumented_modules=1:second_deadlock_stack=1:history_size=4"
   "QT_LOGGING_RULES=*.debug=false")
 
 # lorimo_test(<name> SOURCES <files...> LIBS <targets...>

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "codecs/imagelibrary.h"
+#include "corekit/loadslot.h"
 #include "corekit/slidesfile.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
@@ -106,7 +107,11 @@ TEST_F(Stepper, FastViewingSkipsThePositionsPassedWhileLoading) {
   ASSERT_EQ(m_stepper.OpenFolder(CStrAW::FromPath(m_dir), m_options), 1);
   m_loads.clear();
   m_options.bSkipOnFastView = true;
-  for (int i = 0; i < 4; ++i) EXPECT_EQ(m_stepper.Step(SC_NEXT, m_options), SR_LOADING);
+  {
+    // Presses faster than any load: the worker waits for the slot meanwhile.
+    CLoadSlotGuard slot(GetLoadSlot());
+    for (int i = 0; i < 4; ++i) EXPECT_EQ(m_stepper.Step(SC_NEXT, m_options), SR_LOADING);
+  }
   EXPECT_EQ(Current(), 4);
   ASSERT_TRUE(testsupport::WaitFor([&] { return !m_stepper.IsLoading(); }));
   ASSERT_TRUE(testsupport::WaitFor([&] { return !m_loads.empty() && m_loads.back().nIndex == 4; }));

@@ -4,6 +4,8 @@
 #include <QThread>
 #include <algorithm>
 
+#include "corekit/queuedcall.h"
+
 void CGifPlayback::Start(size_t frameCount, int iterations, int firstDelay) {
   m_nFrames = frameCount;
   m_nIndex = 0;
@@ -120,5 +122,5 @@ void CGifAnimation::Arm(int delayMs) {
   if (QThread::currentThread() == thread())
     arm();
   else
-    QMetaObject::invokeMethod(this, arm, Qt::QueuedConnection);
+    QueueCall(this, arm);
 }

@@ -12,6 +12,7 @@
 #include "codecs/imagewriter.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
+#include "corekit/queuedcall.h"
 #include "corekit/straw.h"
 #include "corekit_ui/uiutil.h"
 #include "pixwork/formats.h"
@@ -70,7 +71,7 @@ void ShowImageMessage(HWND owner, const MyString& text, const MyString& caption)
   if (QThread::currentThread() == app->thread())
     show();
   else
-    QMetaObject::invokeMethod(app, show, Qt::BlockingQueuedConnection);
+    QueueCall(app, show, Qt::BlockingQueuedConnection);
 }
 
 bool ShowErrorsOption() { return gVO[VO_DIALOG_ERRORS].bFlag == 0; }

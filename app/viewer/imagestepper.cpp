@@ -2,6 +2,8 @@
 
 #include <mutex>
 
+#include "corekit/queuedcall.h"
+
 using ListGuard = std::lock_guard<std::recursive_mutex>;
 
 CImageStepper::CImageStepper(QObject* parent) : QObject(parent) {}
@@ -226,8 +228,7 @@ void CImageStepper::WorkerLoop() {
       report = m_bWorkerReport;
     }
     tagLOADEDIMAGE loaded = LoadCurrent(request, hint, report);
-    QMetaObject::invokeMethod(
-        this, [this, loaded] { Deliver(loaded); }, Qt::QueuedConnection);
+    QueueCall(this, [this, loaded] { Deliver(loaded); });
     std::lock_guard<std::mutex> lock(m_workerMutex);
     if (m_bStop || m_nWanted == request) {
       m_bWorkerBusy = false;

@@ -71,10 +71,13 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
   if (width == 0 || height == 0 || width > size_t(kMaxBitmapSide) ||
       height > size_t(kMaxBitmapSide))
     return QImage();
-  QImage out(int(width), int(height), QImage::Format_ARGB32);
+  // Both forms are drawn as they are, never converted at each paint (which
+  // for a large picture Qt would spread over threads of its own).
+  const bool alpha = source.matte();
+  QImage out(int(width), int(height), QImage::Format_RGB32);
   if (out.isNull()) return QImage();
   try {
-    // ARGB32 rows are width * 4 bytes without padding: one call fills them all.
+    // 32-bit rows are width * 4 bytes without padding: one call fills them all.
     ExportBgraPixels(source, 0, height, out.bits());
     if (gVO[VO_COLOUR_PROFILES].bFlag) {
       const Magick::Blob profile = source.iccColorProfile();
@@ -87,6 +90,12 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
     }
   } catch (const std::exception&) {
     return QImage();
+  }
+  if (alpha) {
+    uint8_t* pixel = out.bits();
+    for (size_t i = 0; i < width * height; ++i, pixel += 4)
+      for (int c = 0; c < 3; ++c) pixel[c] = uint8_t((pixel[c] * pixel[3] + 127) / 255);
+    out.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
   }
   return out;
 }

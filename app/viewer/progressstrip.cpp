@@ -6,6 +6,8 @@
 #include <QPushButton>
 #include <QThread>
 
+#include "corekit/queuedcall.h"
+
 CProgressStrip::CProgressStrip(QWidget* parent)
     : QWidget(parent),
       m_pBar(new QProgressBar(this)),
@@ -25,7 +27,7 @@ void CProgressStrip::OnGuiThread(F f) {
   if (QThread::currentThread() == thread())
     f();
   else
-    QMetaObject::invokeMethod(this, f, Qt::QueuedConnection);
+    QueueCall(this, f);
 }
 
 void CProgressStrip::ShowProgress() {

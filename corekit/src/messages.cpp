@@ -13,6 +13,7 @@
 
 #include "corekit/loadslot.h"
 #include "corekit/mystring.h"
+#include "corekit/queuedcall.h"
 
 namespace {
 
@@ -232,8 +233,7 @@ LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       // Posting under the table lock: the owner cannot get past its destroyed
       // signal (whose handler takes this lock) until the event is queued, and
       // Qt then drops the event together with the owner.
-      QMetaObject::invokeMethod(
-          it->second.pOwner, [queued] { queued->Run(); }, Qt::QueuedConnection);
+      QueueCall(it->second.pOwner, [queued] { queued->Run(); });
     }
   }
   // Same thread: run it now, like a direct call of the window procedure.
@@ -258,8 +258,7 @@ int PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
   auto it = Table().receivers.find(Key(hwnd));
   if (it == Table().receivers.end()) return 0;
   if (!QCoreApplication::instance()) return 0;
-  QMetaObject::invokeMethod(
-      it->second.pOwner, [hwnd, msg, wParam, lParam] { Dispatch(hwnd, msg, wParam, lParam); },
-      Qt::QueuedConnection);
+  QueueCall(it->second.pOwner,
+            [hwnd, msg, wParam, lParam] { Dispatch(hwnd, msg, wParam, lParam); });
   return 1;
 }
