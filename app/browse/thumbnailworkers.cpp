@@ -12,6 +12,8 @@ struct CThumbnailWorkers::tagWORKER {
   CThumbnailOwner owner;
   std::thread thread;
   bool bBusy = false;
+  // Its cell left: the result is not wanted whatever the maker gives back.
+  bool bDropped = false;
   tagJOB job;
 };
 
@@ -73,7 +75,10 @@ void CThumbnailWorkers::SetCells(std::vector<tagTHUMBCELL> cells, int current) {
       bool wanted = false;
       for (const tagTHUMBCELL& cell : cells)
         if (SameCell(worker->job.cell, cell)) wanted = true;
-      if (!wanted) worker->owner.cancel.Cancel();
+      if (!wanted) {
+        worker->bDropped = true;
+        worker->owner.cancel.Cancel();
+      }
     }
     m_pending = std::move(pending);
   }
@@ -100,6 +105,7 @@ void CThumbnailWorkers::Run(tagWORKER* worker) {
     worker->job = std::move(m_pending.front());
     m_pending.pop_front();
     worker->bBusy = true;
+    worker->bDropped = false;
     worker->owner.cancel.Reset();
     ++m_nRunning;
     ++m_nStarted;
@@ -109,7 +115,7 @@ void CThumbnailWorkers::Run(tagWORKER* worker) {
     QImage image =
         worker->maker.MakeThumbnail(worker->owner, job.cell.path, &box, job.cell.bAllowCache);
     lock.lock();
-    const bool cancelled = worker->owner.cancel.IsCancelled();
+    const bool cancelled = worker->bDropped;
     worker->owner.cancel.Reset();
     worker->bBusy = false;
     --m_nRunning;

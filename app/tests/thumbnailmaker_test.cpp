@@ -272,7 +272,7 @@ TEST(ThumbnailWorkers, NearestFirstAndScrolledPastCellsAreNeverDecoded) {
   EXPECT_LE(workers.Started(), 7u);
   for (const auto& [index, image] : delivered) {
     EXPECT_TRUE(index <= 1 || index >= 25) << index;
-    EXPECT_EQ(image.size(), QSize(100, 66));
+    EXPECT_EQ(image.size(), QSize(100, 66)) << index;
     EXPECT_EQ(qRed(image.pixel(50, 30)), index * 8);
   }
 }
