@@ -266,8 +266,6 @@ bool ThumbnailCache::RefreshAfterSave(const MyString& target, const QImage& imag
   struct stat st {};
   if (mirror.IsEmpty() || ::lstat(CStrAW::ToPath(mirror).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
     return false;
-  // Small images are read again quickly and are not kept.
-  if (image.width() < 300 && image.height() < 300) return false;
   tagTHUMBSTAMP now;
   if (!ReadThumbStamp(target, &now)) return false;
   const int side = m_nCacheSize;

@@ -63,7 +63,8 @@ class ThumbnailCache {
   // one to turn.
   bool TransformCachedThumbnail(const MyString& source, const tagTHUMBSTAMP& before, int code);
   // After image was saved to target: a new entry from it, fitted into the
-  // S by S box, when the target's folder is mirrored.
+  // S by S box, when the target's folder is mirrored (the caller leaves
+  // out pictures too small to keep).
   bool RefreshAfterSave(const MyString& target, const QImage& image);
 
   // Waits until the queue is empty and the writer and eraser ended (tests).
