@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "browse/sharedthumbnails.h"
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailentry.h"
 
@@ -104,6 +105,17 @@ QImage CThumbnailMaker::MakeThumbnail(CThumbnailOwner& owner, const MyString& pa
       return result;
     }
   }
+  // Another program's thumbnail of the file, when it is as good as ours.
+  // Those are made upright already.
+  tagTHUMBSTAMP stamp;
+  if (!stopping && !(m_pCache && m_pCache->IsHighQuality()) && ReadThumbStamp(path, &stamp) &&
+      ReadSharedThumbnail(path, stamp, *box, &result)) {
+    if (result.width() != box->cx || result.height() != box->cy)
+      result = Scaled(result, FitSize(result.width(), result.height(), box->cx, box->cy), true);
+    box->cx = result.width();
+    box->cy = result.height();
+    return result;
+  }
   owner.bBusy = true;
   if (!stopping && allowCache && !(m_pCache && m_pCache->IsHighQuality()))
     result = FromPreview(path, *box);
@@ -116,7 +128,6 @@ QImage CThumbnailMaker::MakeThumbnail(CThumbnailOwner& owner, const MyString& pa
   }
   if (result.isNull() && provideThumbnailForFile) {
     result = provideThumbnailForFile(path, *box);
-    tagTHUMBSTAMP stamp;
     if (!result.isNull() && caching && ReadThumbStamp(path, &stamp)) {
       const int side = m_pCache->GetCacheSize();
       m_pCache->QueueWrite(

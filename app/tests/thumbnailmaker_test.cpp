@@ -1,15 +1,19 @@
 #include "browse/thumbnailmaker.h"
 
+#include <QBuffer>
 #include <QSignalSpy>
+#include <QUrl>
 #include <atomic>
 #include <filesystem>
 #include <set>
+#include <sys/stat.h>
 #include <thread>
 #include <turbojpeg.h>
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
+#include "browse/sharedthumbnails.h"
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailworkers.h"
 #include "corekit/straw.h"
@@ -239,6 +243,74 @@ TEST_F(ThumbnailMakerTest, BadFilesGiveNothingAndStopSkipsTheWork) {
   stop.Set();
   maker->provideThumbnailForFile = nullptr;
   EXPECT_TRUE(Make(photos / "late.png", 100).isNull());
+}
+
+uint32_t Crc32(const std::string& bytes) {
+  uint32_t crc = 0xFFFFFFFFu;
+  for (unsigned char byte : bytes) {
+    crc ^= byte;
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+  std::string chunk;
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += char((data.size() >> shift) & 0xFF);
+  chunk += type + data;
+  const uint32_t crc = Crc32(type + data);
+  for (int shift = 24; shift >= 0; shift -= 8) chunk += char((crc >> shift) & 0xFF);
+  return chunk;
+}
+
+// An entry another program left in the shared cache, its texts as
+// thumbnailers write them.
+void WriteSharedEntry(const fs::path& source, const char* size, int side, QRgb colour,
+                      int64_t mtime, const std::string& fileSize = std::string()) {
+  QImage image(side, side * 3 / 4, QImage::Format_RGB32);
+  image.fill(colour);
+  QByteArray png;
+  QBuffer buffer(&png);
+  buffer.open(QIODevice::WriteOnly);
+  ASSERT_TRUE(image.save(&buffer, "PNG"));
+  const std::string uri =
+      QUrl::fromLocalFile(QString::fromStdString(source.string())).toEncoded().toStdString();
+  std::string texts = PngChunk("tEXt", std::string("Thumb::URI") + '\0' + uri) +
+                      PngChunk("tEXt", std::string("Thumb::MTime") + '\0' + std::to_string(mtime));
+  if (!fileSize.empty())
+    texts +=
+        PngChunk("iTXt", std::string("Thumb::Size") + '\0' + '\0' + '\0' + '\0' + '\0' + fileSize);
+  std::string bytes = png.toStdString();
+  bytes.insert(33, texts);  // after the signature and the header chunk
+  testsupport::WriteFile(CStrAW::ToPath(SharedThumbnailFolder()) / size /
+                             CStrAW::ToPath(SharedThumbnailName(W(source))),
+                         bytes);
+}
+
+TEST_F(ThumbnailMakerTest, SharedCacheEntriesServeOnlyWhenFreshAndLargeEnough) {
+  const fs::path path = photos / "shared photo #1.png";
+  WritePng(path, Quadrants(800, 600));
+  struct stat st {};
+  ASSERT_EQ(::stat(path.c_str(), &st), 0);
+  const int64_t mtime = st.st_mtime;
+  // Our own entry would come first.
+  cache->ApplyOptions(false, 300, false);
+  // Too small for the box, then stale, then of another size: all ignored.
+  WriteSharedEntry(path, "normal", 128, qRgb(0, 255, 0), mtime);
+  WriteSharedEntry(path, "large", 256, qRgb(0, 255, 0), mtime + 1);
+  WriteSharedEntry(path, "x-large", 512, qRgb(0, 255, 0), mtime, "12");
+  EXPECT_EQ(Colour(Make(path, 200).pixel(30, 30)), 4);
+  // A fresh one that covers the box is used, and nothing is written there.
+  WriteSharedEntry(path, "large", 256, qRgb(0, 255, 255), mtime, std::to_string(st.st_size));
+  const QImage shared = Make(path, 200);
+  EXPECT_EQ(shared.size(), QSize(200, 150));
+  EXPECT_EQ(Colour(shared.pixel(30, 30)), 3);
+  // The smaller one serves a smaller box; high quality never uses them.
+  EXPECT_EQ(Colour(Make(path, 100).pixel(30, 30)), 2);
+  cache->ApplyOptions(false, 300, true);
+  EXPECT_EQ(Colour(Make(path, 200).pixel(30, 30)), 4);
+  EXPECT_FALSE(fs::exists(CStrAW::ToPath(SharedThumbnailFolder()) / "normal" /
+                          CStrAW::ToPath(SharedThumbnailName(W(photos / "small.png")))));
 }
 
 TEST(ThumbnailWorkers, NearestFirstAndScrolledPastCellsAreNeverDecoded) {
