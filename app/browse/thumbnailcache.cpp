@@ -14,6 +14,7 @@
 #include "corekit/atomicfile.h"
 #include "corekit/slidesfile.h"
 #include "corekit/straw.h"
+#include "pixwork/formats.h"
 #include "pixwork/options.h"
 
 namespace {
@@ -106,11 +107,31 @@ void ThumbnailCache::ApplyOptions(bool enabled, int cacheSize, bool highQuality)
 void ThumbnailCache::ApplySettings() {
   ApplyOptions(gTO[TO_CACHE_DIRECTORY].dwValue != 0, int(gTO[TO_CACHE_SIZE].dwValue),
                gTO[TO_THUMB_QUALITY].dwValue != 0);
+  const VIEWOPTIONS& option = gVSO[VSO_OPEN_FILE_OUT_EXT];
+  const std::vector<MyString> supported = GetSupportedExtensions();
+  SetFormatExtension(option.bFlag == 1 && option.bExtra < supported.size()
+                         ? supported[option.bExtra]
+                         : MyString());
+}
+
+void ThumbnailCache::SetFormatExtension(const MyString& extension) {
+  std::lock_guard<std::mutex> lock(m_formatMutex);
+  m_strFormatExtension = extension;
+}
+
+MyString ThumbnailCache::GetFormatExtension() const {
+  std::lock_guard<std::mutex> lock(m_formatMutex);
+  return m_strFormatExtension;
+}
+
+MyString ThumbnailCache::CachePath(const MyString& source, FILETIME64 lastWrite,
+                                   bool highQuality) const {
+  return m_names.CachePath(source, lastWrite, highQuality, GetFormatExtension());
 }
 
 MyString ThumbnailCache::FindCachedThumbnail(const MyString& source,
                                              const tagTHUMBSTAMP& stamp) const {
-  return CThumbnailNames::Find(m_names.CachePath(source, stamp.ftLastWrite, true), m_bHighQuality,
+  return CThumbnailNames::Find(CachePath(source, stamp.ftLastWrite, true), m_bHighQuality,
                                FileExists);
 }
 
@@ -163,7 +184,7 @@ void ThumbnailCache::WriteOne(const tagREQUEST& request, void* turboHandle) {
   tagTHUMBSTAMP now;
   if (!ReadThumbStamp(source, &now) || !(now == request.stamp)) return;
   const bool highQuality = m_bHighQuality;
-  const MyString path = m_names.CachePath(source, now.ftLastWrite, highQuality);
+  const MyString path = CachePath(source, now.ftLastWrite, highQuality);
   if (path.IsEmpty()) return;
   const std::string bytes = EncodeThumbnailEntry(request.image, now, turboHandle);
   if (bytes.empty()) return;
@@ -174,7 +195,7 @@ void ThumbnailCache::WriteOne(const tagREQUEST& request, void* turboHandle) {
   // A missing mirror folder or a name too long for the file system: no entry.
   if (!WriteFileAtomicallyEx(path, bytes, options)) return;
   if (highQuality) {
-    const MyString normal = m_names.CachePath(source, now.ftLastWrite, false);
+    const MyString normal = CachePath(source, now.ftLastWrite, false);
     ::unlink(CStrAW::ToPath(normal).c_str());
   }
 }

@@ -30,8 +30,12 @@ class ThumbnailCache {
   // The cache's copy of the thumbnail options: taken at start and on each
   // apply of the view options (GUI thread), read by the workers.
   void ApplyOptions(bool enabled, int cacheSize, bool highQuality);
-  // From gTO.
+  // From gTO, and the format files without an extension are opened as
+  // (gVSO's "OpenFileOutExt"), which their entries' names carry.
   void ApplySettings();
+  // That format's extension ("" when such files are not opened).
+  void SetFormatExtension(const MyString& extension);
+  MyString GetFormatExtension() const;
   bool IsEnabled() const { return m_bEnabled; }
   int GetCacheSize() const { return m_nCacheSize; }
   bool IsHighQuality() const { return m_bHighQuality; }
@@ -83,8 +87,12 @@ class ThumbnailCache {
   void WriteOne(const tagREQUEST& request, void* turboHandle);
   bool StopAsked() const;
 
+  MyString CachePath(const MyString& source, FILETIME64 lastWrite, bool highQuality) const;
+
   CThumbnailNames m_names;
   CStopEvent& m_stop;
+  mutable std::mutex m_formatMutex;
+  MyString m_strFormatExtension;
   std::atomic<bool> m_bEnabled{true};
   std::atomic<int> m_nCacheSize{300};
   std::atomic<bool> m_bHighQuality{false};

@@ -90,6 +90,15 @@ TEST_F(ThumbnailCacheTest, WrittenEntryIsPrivateReadBackAndTiedToExactStamp) {
   SetTime(source, 1089882337, 250);
   EXPECT_FALSE(cache->ReadCachedThumbnail(W(source), StampOf(source), &read));
 
+  // Files without an extension opened as a format carry it in their names.
+  const fs::path bare = Source("scan");
+  cache->SetFormatExtension(u"jpg");
+  ASSERT_TRUE(cache->QueueWrite(Gradient(100, 100), W(bare), StampOf(bare)));
+  cache->WaitIdle();
+  EXPECT_TRUE(cache->FindCachedThumbnail(W(bare), StampOf(bare)).str().ends_with(u")JPGTMP.JPEG"));
+  cache->SetFormatExtension(MyString());
+  EXPECT_TRUE(cache->FindCachedThumbnail(W(bare), StampOf(bare)).IsEmpty());
+
   // High quality replaces the normal entry and also serves normal quality.
   const tagTHUMBSTAMP fresh = StampOf(source);
   cache->ApplyOptions(true, 300, true);
