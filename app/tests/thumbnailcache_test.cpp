@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "corekit/slidesfile.h"
 #include "corekit/straw.h"
 #include "testsupport/testsupport.h"
 
@@ -179,6 +180,22 @@ TEST_F(ThumbnailCacheTest, EmptyingKeepsTheRootAndNeverFollowsALink) {
   fs::create_directory_symlink(outside, root / "home");
   cache->PrepareMirrorFolder(u"/home/ann/Photos");
   EXPECT_FALSE(fs::exists(outside / "ann"));
+}
+
+TEST_F(ThumbnailCacheTest, PortfolioPreparesTheMirrorOfEverySlidesFolder) {
+  CSlidesFile slides;
+  slides.Append(W(dir / "a" / "1.jpg"), 0);
+  slides.Append(W(dir / "a" / "2.jpg"), 0);
+  slides.Append(W(dir / "b" / "c" / "3.jpg"), 2000);
+  slides.Append(W(dir / "LorimoCache" / "x" / "4.jpg"), 0);
+  ASSERT_TRUE(slides.Save(W(dir / "show.lrm")));
+  cache->PreparePortfolioFolders(W(dir / "show.lrm"));
+  const fs::path root = dir / "LorimoCache";
+  EXPECT_TRUE(fs::is_directory(root / (dir / "a").relative_path()));
+  EXPECT_TRUE(fs::is_directory(root / (dir / "b" / "c").relative_path()));
+  EXPECT_EQ(Mode(root / (dir / "b").relative_path()), 0700);
+  // The cache itself is never mirrored.
+  EXPECT_FALSE(fs::exists(root / (root / "x").relative_path()));
 }
 
 TEST_F(ThumbnailCacheTest, StopEndsTheWriterAfterTheRequestInHand) {
