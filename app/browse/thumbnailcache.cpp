@@ -243,8 +243,9 @@ bool ThumbnailCache::EmptyCache() {
   bool allMoved = true;
   std::error_code error;
   std::vector<std::string> names;
-  for (const auto& entry : std::filesystem::directory_iterator(root, error)) {
-    const std::string name = entry.path().filename().string();
+  std::filesystem::directory_iterator it(root, error), end;
+  for (; !error && it != end; it.increment(error)) {
+    const std::string name = it->path().filename().string();
     if (name != aside) names.push_back(name);
   }
   if (error) allMoved = false;

@@ -112,7 +112,8 @@ ThumbnailCache* GetThumbnailCache();
 // Makes the process's cache under GetCacheFolder() + "/LorimoCache" and
 // takes the options from the settings (GUI thread).
 ThumbnailCache* InitThumbnailCache(bool cachingOn);
-// Stops and drops the process's cache (shut-down).
+// Stops and drops the process's cache (shut-down); whatever makes
+// thumbnails with it must be gone by then.
 void ReleaseThumbnailCache();
 
 // image turned as a file's pixels are by a rotate-and-flip code (1 to 5).
