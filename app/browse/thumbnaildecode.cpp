@@ -86,6 +86,8 @@ QImage OrientImage(const QImage& image, int orientation) {
 
 int ReadExifOrientationOf(const MyString& path) {
   InitializeLibraries();
+  // Exiv2 would open a named pipe or a device and wait on it.
+  if (!IsReadableImageFile(path)) return 0;
   try {
     Exiv2::Image::AutoPtr file = Exiv2::ImageFactory::open(path.ToUtf8());
     if (!file.get()) return 0;
@@ -183,7 +185,7 @@ int CThumbnailDecoder::DecodeJpeg(const SIZE* hint, CDecodeCancel* cancel, QImag
 int CThumbnailDecoder::ReadEmbeddedPreview(const MyString& path, const SIZE& box, QImage* image,
                                            int* orientation) {
   *orientation = 0;
-  if (!m_hTurbo || box.cx <= 0 || box.cy <= 0) return 0;
+  if (!m_hTurbo || box.cx <= 0 || box.cy <= 0 || !IsReadableImageFile(path)) return 0;
   try {
     Exiv2::Image::AutoPtr file = Exiv2::ImageFactory::open(path.ToUtf8());
     if (!file.get()) return 0;

@@ -227,6 +227,9 @@ TEST_F(ThumbnailMakerTest, BadFilesGiveNothingAndStopSkipsTheWork) {
   truncated.resize(truncated.size() / 3);
   testsupport::WriteFile(photos / "truncated.jpg", truncated);
   Make(photos / "truncated.jpg", 100);  // whatever it gives, it does not crash
+  // A named pipe is never waited on.
+  ASSERT_EQ(::mkfifo((photos / "pipe.jpg").c_str(), 0600), 0);
+  EXPECT_TRUE(Make(photos / "pipe.jpg", 100).isNull());
   testsupport::WriteFile(photos / "empty.png", "");
   EXPECT_TRUE(Make(photos / "empty.png", 100).isNull());
 
