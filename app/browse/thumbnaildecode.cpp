@@ -7,6 +7,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include "browse/thumbnailcache.h"
 #include "codecs/decodeprogress.h"
 #include "codecs/imagelibrary.h"
 #include "codecs/imagereader.h"
@@ -105,7 +106,7 @@ CThumbnailDecoder::~CThumbnailDecoder() {
 }
 
 int CThumbnailDecoder::Decode(const MyString& path, const SIZE* hint, CDecodeCancel* cancel,
-                              QImage* image, SIZE* header) {
+                              QImage* image, SIZE* header, const SIZE* fit) {
   if (cancel && cancel->IsCancelled()) return 0;
   if (m_hTurbo && SniffImageFile(path) == IK_JPEG &&
       ReadWholeFile(path, &m_buffer, kMaxJpegFileBytes)) {
@@ -124,6 +125,18 @@ int CThumbnailDecoder::Decode(const MyString& path, const SIZE* hint, CDecodeCan
   if (cancel && cancel->IsCancelled()) return 0;
   try {
     Magick::Image& picture = result.image;
+    // The reader decoded at full size for every format but JPEG.
+    header->cx = int(picture.columns());
+    header->cy = int(picture.rows());
+    if (fit && fit->cx > 0 && fit->cy > 0 && (header->cx > fit->cx || header->cy > fit->cy)) {
+      const QSize size = FitSize(header->cx, header->cy, fit->cx, fit->cy);
+      Magick::Geometry geometry(size_t(size.width()), size_t(size.height()));
+      geometry.aspect(true);  // the size as fitted here, not rounded again
+      if (hint)
+        picture.sample(geometry);
+      else
+        picture.zoom(geometry);
+    }
     const int width = int(picture.columns()), height = int(picture.rows());
     QImage pixels(width, height, QImage::Format_ARGB32);
     if (pixels.isNull()) return 0;
@@ -142,9 +155,6 @@ int CThumbnailDecoder::Decode(const MyString& path, const SIZE* hint, CDecodeCan
       }
     }
     *image = std::move(opaque);
-    // The reader decoded at full size for every format but JPEG.
-    header->cx = width;
-    header->cy = height;
   } catch (const std::exception&) {
     return 0;
   }

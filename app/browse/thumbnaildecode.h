@@ -22,10 +22,13 @@ class CThumbnailDecoder {
   CThumbnailDecoder& operator=(const CThumbnailDecoder&) = delete;
 
   // Decodes path (RGB32) at the smallest size that still covers hint (null:
-  // full size); *header gets the size the file's header gives. 1 on
-  // success; 0 when it cannot be read or cancel was set.
+  // full size); *header gets the size the file's header gives. A picture
+  // read whole (not a JPEG) that is larger than fit (when given) is reduced
+  // to fit it before it becomes a QImage, by sampling with a hint and by
+  // filtered resizing without one, so a huge TIFF never takes its size twice.
+  // 1 on success; 0 when it cannot be read or cancel was set.
   int Decode(const MyString& path, const SIZE* hint, CDecodeCancel* cancel, QImage* image,
-             SIZE* header);
+             SIZE* header, const SIZE* fit = nullptr);
 
   // The smallest JPEG preview embedded in the file that covers box (fitting
   // it needs no enlarging), else the largest there is. 1 when one was

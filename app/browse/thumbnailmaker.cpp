@@ -57,7 +57,8 @@ QImage CThumbnailMaker::FromImage(CThumbnailOwner& owner, const MyString& path, 
   const bool stamped = ReadThumbStamp(path, &stamp) != 0;
   QImage image;
   SIZE header{0, 0};
-  if (!m_decoder.Decode(path, highQuality ? nullptr : &generation, &owner.cancel, &image, &header))
+  if (!m_decoder.Decode(path, highQuality ? nullptr : &generation, &owner.cancel, &image, &header,
+                        &generation))
     return QImage();
   // Small pictures are read again quickly: by the file's own size, not the
   // reduced decode's (a 2300 x 1725 photo read at 1/8 is 288 x 216).
