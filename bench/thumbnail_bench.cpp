@@ -103,7 +103,8 @@ bool RunOurs(const std::vector<fs::path>& files, int threads, const fs::path& ro
   for (size_t i = 0; i < files.size(); ++i)
     cells.push_back(tagTHUMBCELL{int(i), CStrAW::FromPath(files[i]), SIZE{kBox, kBox}, true});
   workers.SetCells(cells, 0);
-  while (workers.Pending() > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  // Looked at rarely: a waking poller takes the processor from the workers.
+  while (workers.Pending() > 0) std::this_thread::sleep_for(std::chrono::milliseconds(2));
   cache.WaitIdle();
   QCoreApplication::removePostedEvents(&workers);
   return true;
