@@ -60,3 +60,12 @@ lorimo_fuzz_target(layout
           corekit/src/platform.cpp corekit/src/filelock.cpp
   INCLUDES app corekit/include
   DEPS Qt6::Core)
+
+lorimo_fuzz_target(thumbentry
+  FUZZER thumbentry_fuzz.cpp
+  LIBS lorimo_app
+  SOURCES app/browse/thumbnailentry.cpp app/browse/sharedthumbnails.cpp
+          corekit/src/atomicfile.cpp corekit/src/mystring.cpp corekit/src/straw.cpp
+          corekit/src/platform.cpp corekit/src/filelock.cpp
+  INCLUDES app corekit/include
+  DEPS Qt6::Gui PkgConfig::TurboJPEG)

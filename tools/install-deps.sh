@@ -18,6 +18,8 @@ packages=(
   xdg-utils desktop-file-utils
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev xvfb xdotool x11-utils xauth
+  # peers the thumbnail benchmark compares with
+  libvips-tools
 )
 
 missing=()

@@ -11,6 +11,7 @@
 #include "shell/autoplayoptionspage.h"
 #include "shell/fileassociationpage.h"
 #include "shell/fileassociations.h"
+#include "shell/programhooks.h"
 #include "shell/settings.h"
 #include "shell/settingsnotice.h"
 #include "shell/startoptionspage.h"
@@ -36,6 +37,12 @@ CViewOptionsSheet::CViewOptionsSheet(CLorimoSettings& settings, QWidget* parent,
   m_tabs->addTab(m_autoplay, tr("Autoplay Options"));
   m_tabs->addTab(m_association, tr("File Association"));
   m_pages = {m_view, m_performance, m_start, m_autoplay, m_association};
+  if (GetProgramHooks().makeThumbnailOptionsPage) {
+    if (COptionsPage* thumbnails = GetProgramHooks().makeThumbnailOptionsPage(m_tabs)) {
+      m_tabs->addTab(thumbnails, tr("Thumbnail options"));
+      m_pages.push_back(thumbnails);
+    }
+  }
   // The row of titles is never cut or scrolled: its whole width is the
   // least the sheet can take.
   m_tabs->tabBar()->setElideMode(Qt::ElideNone);

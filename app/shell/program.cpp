@@ -6,6 +6,7 @@
 
 #include <Magick++.h>
 
+#include "browse/thumbnailsetup.h"
 #include "corekit/filelock.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
@@ -82,6 +83,7 @@ bool CLorimoProgram::InitInstance() {
   ApplyWindowPlacement(m_frame.get(), m_placement);
   m_frame->show();
 
+  InstallThumbnailHooks(m_frame->ImageService());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)
@@ -158,6 +160,7 @@ void CLorimoProgram::OnMainWindowClosing() {
   const tagWINDOWSTATE state = CaptureWindowState(m_frame.get());
   if (hooks.uninitializePrinting) hooks.uninitializePrinting();
   if (hooks.releasePlugins) hooks.releasePlugins();
+  if (hooks.releaseThumbnailCache) hooks.releaseThumbnailCache();
 
   // What the viewer's end saves.
   m_frame->CloseStartupScreen();

@@ -7,7 +7,9 @@
 #include <functional>
 
 #include "corekit/mystring.h"
+#include "corekit/platform.h"
 
+class COptionsPage;
 class CStopEvent;
 class QWidget;
 
@@ -25,16 +27,22 @@ struct tagPROGRAMHOOKS {
 
   // While running: the thumbnail cache and the thumbnails pane hear of
   // files the viewer changed. A file was turned in place by a rotate-and-
-  // flip code (1 to 5): its cached thumbnail turns the same way.
-  std::function<void(const MyString& path, int code)> rotateCachedThumbnail;
+  // flip code (1 to 5): its cached thumbnail turns the same way. before:
+  // the file's facts before the turn, which its thumbnail was made from.
+  std::function<void(const MyString& path, int code, const CFileInfo& before)>
+      rotateCachedThumbnail;
   // A file was written or added: its entry in the thumbnails pane is redrawn.
   std::function<void(const MyString& path)> updateThumbnailEntry;
+  // The "Thumbnail options" page of the "View Options" sheet.
+  std::function<COptionsPage*(QWidget* parent)> makeThumbnailOptionsPage;
 
   // Shut-down, in the order they run.
   std::function<void()> askToSaveModifiedImage;  // the viewer's "Save the modified image ...?"
   std::function<void()> stopAutoplay;
   std::function<void()> uninitializePrinting;
   std::function<void()> releasePlugins;
+  // Joins the thumbnail cache's writer (the stop event is set by then).
+  std::function<void()> releaseThumbnailCache;
   std::function<void()> releaseTwain;
   std::function<void()> closeToolDialogs;  // modeless tool dialogs still open
   // Writes the pane arrangement (the layout file) while the panes exist.

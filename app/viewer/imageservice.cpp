@@ -1,10 +1,12 @@
 #include "viewer/imageservice.h"
 
 #include <QApplication>
+#include <QPainter>
 #include <QPalette>
 #include <algorithm>
 
 #include "codecs/imagereader.h"
+#include "corekit_ui/uiutil.h"
 #include "pixwork/formats.h"
 #include "viewer/imagedocument.h"
 #include "viewer/imageio.h"
@@ -198,6 +200,17 @@ HBITMAP CImageService::ImageToBitmap(const Magick::Image& source, const SIZE* fi
     return nullptr;
   }
   return bitmap;
+}
+
+HBITMAP CImageService::CentreThumbnail(const QImage& thumbnail, const SIZE& size, int16_t option) {
+  if (!ValidSize(size) || thumbnail.isNull()) return nullptr;
+  QImage canvas(size.cx, size.cy, QImage::Format_ARGB32);
+  canvas.fill(SystemColor(option));
+  QPainter painter(&canvas);
+  painter.drawImage((size.cx - thumbnail.width()) / 2, (size.cy - thumbnail.height()) / 2,
+                    thumbnail);
+  painter.end();
+  return QImageToBitmap(canvas);
 }
 
 HBITMAP CImageService::MakeThumbnail(const MyString& path, const SIZE& size, int16_t option) {

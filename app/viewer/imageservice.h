@@ -5,6 +5,7 @@
 // thread. Buffers and bitmaps handed out belong to the requester (freed
 // with FreePixelBuffer / DeleteBitmap32).
 
+#include <QImage>
 #include <functional>
 
 #include <Magick++.h>
@@ -40,6 +41,8 @@ class CImageService {
   // The thumbnail of request 13: the image fitted into size, centred on a
   // background of the system colour option; null when the file cannot be read.
   static HBITMAP MakeThumbnail(const MyString& path, const SIZE& size, int16_t option);
+  // A thumbnail centred as MakeThumbnail's is; null for a null image.
+  static HBITMAP CentreThumbnail(const QImage& thumbnail, const SIZE& size, int16_t option);
 
  private:
   LRESULT ReadImage(const tagDLL2LORIMOMESSAGE& record);

@@ -11,6 +11,7 @@
 #include <QSignalBlocker>
 #include <algorithm>
 
+#include "browse/thumbnailsetup.h"
 #include "pixwork/options.h"
 #include "pixwork/sortsettings.h"
 #include "shell/commandids.h"
@@ -309,7 +310,12 @@ int CImageView::Rescan(bool bSortChanged) {
 
 int CImageView::SaveAs() {
   CSaveAsDialogs dialogs(this);
-  return CSaveAsCommand(*m_pDocument, dialogs).Run();
+  CSaveAsCommand command(*m_pDocument, dialogs);
+  command.updateCachedThumbnail = RefreshCachedThumbnail;
+  command.updateFolderViews = [](const MyString& target) {
+    if (GetProgramHooks().updateThumbnailEntry) GetProgramHooks().updateThumbnailEntry(target);
+  };
+  return command.Run();
 }
 
 void CImageView::ShowAsNewImage() {

@@ -174,9 +174,11 @@ int WriteInFolder(int folder, const std::string& leaf, const std::string& target
     mode_t mode = existing.st_mode & 07777;
     if (readOnly) mode |= S_IWUSR;
     if (::fchmod(fd, mode) != 0) ok = 0, err = errno;
+  } else if (options.bPrivate && ::fchmod(fd, 0600) != 0) {
+    ok = 0, err = errno;
   }
   if (ok && !WriteAll(fd, bytes)) ok = 0, err = errno;
-  if (ok && ::fsync(fd) != 0) ok = 0, err = errno;
+  if (ok && !options.bNoFlush && ::fsync(fd) != 0) ok = 0, err = errno;
   if (::close(fd) != 0 && ok) ok = 0, err = errno;
   const bool cancelled = ok && options.cancelled && options.cancelled();
   if (cancelled) ok = 0;
@@ -203,7 +205,7 @@ int WriteInFolder(int folder, const std::string& leaf, const std::string& target
     }
     return 0;
   }
-  ::fsync(folder);
+  if (!options.bNoFlush) ::fsync(folder);
   return 1;
 }
 

@@ -83,10 +83,10 @@ void SetLastWriteTime(const MyString& path, FILETIME64 time) {
   utimensat(AT_FDCWD, CStrAW::w_toA(path).c_str(), times, 0);
 }
 
-void RotateCachedThumbnail(const MyString& path, int code) {
+void RotateCachedThumbnail(const MyString& path, int code, const CFileInfo& before) {
   const tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (gTO[TO_CACHE_DIRECTORY].dwValue != 0 && hooks.rotateCachedThumbnail)
-    hooks.rotateCachedThumbnail(path, code);
+    hooks.rotateCachedThumbnail(path, code, before);
 }
 
 void UpdateThumbnailEntry(const MyString& path) {
@@ -240,7 +240,7 @@ int CRotateFlipFile::SaveOverFile(const MyString& path, int code, bool lossless)
   }
   if (gSO[SO_KEEP_DATE_TIME].nValue != 0 && haveTimes)
     SetLastWriteTime(path, before.ftCreationTime);
-  ReloadInPlace(path, code);
+  ReloadInPlace(path, code, before);
   UpdateThumbnailEntry(path);
   return 1;
 }
@@ -275,6 +275,9 @@ int CRotateFlipFile::SaveUnderAskedName(const MyString& path, int code, bool los
     return 0;
   }
   const bool same = IsSameFile(path, target);
+  // The cached thumbnail is found by the file's facts before the turn.
+  CFileInfo before;
+  GetFileInfo(path, &before);
   if (lossless && IsJpegFileName(target)) {
     if (!TransformFile(path, same ? path : target, code, AT_FOLLOW_LINK)) return 0;
   } else {
@@ -285,7 +288,7 @@ int CRotateFlipFile::SaveUnderAskedName(const MyString& path, int code, bool los
       return 0;
   }
   if (same)
-    ReloadInPlace(path, code);
+    ReloadInPlace(path, code, before);
   else
     ShowOtherFile(target);
   UpdateThumbnailEntry(target);
@@ -370,12 +373,12 @@ int CRotateFlipFile::WriteTurnedImage(const Magick::Image& image, const MyString
   return SaveImage(m_document.GetWindow(), target, output, write, true) ? 1 : 0;
 }
 
-void CRotateFlipFile::ReloadInPlace(const MyString& path, int code) {
+void CRotateFlipFile::ReloadInPlace(const MyString& path, int code, const CFileInfo& before) {
   // How the file's pixels changed, taken before the reload forgets it.
   const int fileCode = FileTransform(code);
   m_document.Open(path);
   if (m_host.showAsNewImage) m_host.showAsNewImage();
-  RotateCachedThumbnail(path, fileCode);
+  RotateCachedThumbnail(path, fileCode, before);
 }
 
 void CRotateFlipFile::ShowOtherFile(const MyString& path) {

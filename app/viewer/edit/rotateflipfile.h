@@ -10,6 +10,7 @@
 
 #include "corekit/atomicfile.h"
 #include "corekit/mystring.h"
+#include "corekit/platform.h"
 #include "viewer/edit/fileeditui.h"
 
 class CImageDocument;
@@ -52,7 +53,7 @@ class CRotateFlipFile {
                        const MyString& exifSource, int code, const tagATOMICWRITEOPTIONS& file);
   // The file itself was turned: shown again from the file, its cached
   // thumbnail turned along.
-  void ReloadInPlace(const MyString& path, int code);
+  void ReloadInPlace(const MyString& path, int code, const CFileInfo& before);
   void ShowOtherFile(const MyString& path);
   void ReportTransformFailure();
 

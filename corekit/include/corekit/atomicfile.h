@@ -77,6 +77,12 @@ struct tagATOMICWRITEOPTIONS {
   // and just before the replace; a file that was swapped, removed or
   // turned into a link is left as it is and the write fails.
   tagFILEIDENTITY expected;
+  // Skips flushing the file and the folder to disk: for files that can be
+  // made again (caches), where a lost write costs only the time to redo it
+  // and the rename still never shows a torn file.
+  bool bNoFlush = false;
+  // A new file is readable by this user only (0600), whatever the umask.
+  bool bPrivate = false;
 };
 
 // WriteFileAtomically with the options above. On cancellation the result is
