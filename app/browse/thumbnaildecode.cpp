@@ -140,7 +140,8 @@ int CThumbnailDecoder::Decode(const MyString& path, const SIZE* hint, CDecodeCan
     const int width = int(picture.columns()), height = int(picture.rows());
     QImage pixels(width, height, QImage::Format_ARGB32);
     if (pixels.isNull()) return 0;
-    picture.write(0, 0, size_t(width), size_t(height), "BGRA", Magick::CharPixel, pixels.bits());
+    // Opaque pictures come out opaque (a BMP's unused opacity is stale memory).
+    ExportBgraPixels(picture, 0, size_t(height), pixels.bits());
     // Transparent parts over white, as the thumbnails' cells are.
     QImage opaque(width, height, QImage::Format_RGB32);
     opaque.fill(Qt::white);

@@ -5,6 +5,7 @@
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailmaker.h"
 #include "browse/thumbnailoptionspage.h"
+#include "codecs/imagereader.h"
 #include "pixwork/options.h"
 #include "shell/programhooks.h"
 #include "viewer/imageservice.h"
@@ -55,7 +56,7 @@ void RefreshCachedThumbnail(const MyString& target, const Magick::Image& image) 
     if (copy.columns() < size_t(kMinCachedSide) && copy.rows() < size_t(kMinCachedSide)) return;
     copy.scale(Magick::Geometry(size_t(fit.width()), size_t(fit.height())));
     QImage pixels(int(copy.columns()), int(copy.rows()), QImage::Format_ARGB32);
-    copy.write(0, 0, copy.columns(), copy.rows(), "BGRA", Magick::CharPixel, pixels.bits());
+    ExportBgraPixels(copy, 0, copy.rows(), pixels.bits());
     cache->RefreshAfterSave(target, pixels.convertToFormat(QImage::Format_RGB32));
   } catch (const std::exception&) {
     // No entry: the thumbnail is made again when it is shown.
