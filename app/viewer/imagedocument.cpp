@@ -70,6 +70,7 @@ int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
 }
 
 void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
+  ++m_nEdition;
   m_data.image = loaded.image;
   m_bHasImage = loaded.bLoaded;
   m_data.bModified = false;
@@ -90,6 +91,7 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
 }
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {
+  ++m_nEdition;
   m_animation->Stop();
   m_data.image = image;
   m_bHasImage = true;
@@ -99,11 +101,13 @@ void CImageDocument::ReplaceImage(const Magick::Image& image) {
 }
 
 void CImageDocument::UpdateImage(const Magick::Image& image) {
+  ++m_nEdition;
   m_data.image = image;
   Changed();
 }
 
 void CImageDocument::Clear() {
+  ++m_nEdition;
   m_animation->Stop();
   m_data.image = Magick::Image();
   m_bHasImage = false;

@@ -94,6 +94,9 @@ class CImageDocument : public CLoadTarget {
   // The file the document's path led to when it was loaded or named; a
   // write over the path replaces only that file (not one swapped in since).
   const tagFILEIDENTITY& GetFileIdentity() const { return m_fileIdentity; }
+  // Counts loads, replacements and edits (not animation frames): work on a
+  // copy of the image commits only while it is unchanged.
+  uint64_t GetEdition() const { return m_nEdition; }
   bool IsModified() const { return m_data.bModified; }
   void SetModified(bool modified) { m_data.bModified = modified; }
   bool HasTransparency() const { return m_data.bTransparent != 0; }
@@ -130,6 +133,7 @@ class CImageDocument : public CLoadTarget {
   tagFILEIDENTITY m_fileIdentity;
   QImage m_display;
   bool m_bHasImage = false;
+  uint64_t m_nEdition = 0;
   // Frames come from the animation of the image shown; a GIF loading on a
   // worker starts its animation before the document takes it.
   std::atomic<bool> m_bFramesAccepted{false};

@@ -89,15 +89,18 @@ class CImageEdits {
   // The angle box as degrees: a decimal number, '.' or ',' as the point.
   static int ParseAngle(const MyString& text, double* degrees);
 
+  // Commits edited (undo state saved, modified set) and shows it. Also the
+  // process view's way in, so its results undo and show like any edit.
+  int Commit(const Magick::Image& edited, EDITSHOW how);
+  // The undo (true) or redo swap without asking the process view.
+  int Swap(bool bUndo);
+
  private:
   bool NeedImage(const char16_t* caption);
-  // Commits edited (undo state saved, modified set) and shows it.
-  int Commit(const Magick::Image& edited, EDITSHOW how);
   // Runs a long operation on a copy of the image, holding the load slot
   // with the progress strip; ER_DONE with *result.
   int RunMonitored(const std::function<void(Magick::Image&)>& operation, const char16_t* caption,
                    Magick::Image* result);
-  int Swap(bool bUndo);
 
   CImageDocument& m_document;
   CImageEditsUi& m_ui;
