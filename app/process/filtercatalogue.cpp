@@ -118,6 +118,11 @@ int AQua2(Magick::Image& image, const Args& args) {
 
 double LevelToQuantum(double level) { return level * MaxRGB / 255.0; }
 
+const CFilterCatalogue& GetFilterCatalogue() {
+  static const CFilterCatalogue catalogue;
+  return catalogue;
+}
+
 CFilterCatalogue::CFilterCatalogue() {
   using MI = Magick::Image;
   auto& e = m_entries;

@@ -98,5 +98,9 @@ class CFilterCatalogue {
   std::vector<tagFILTERENTRY> m_entries;
 };
 
+// The program's one catalogue, built on first use: the process view and the
+// plug-ins' stock filters share it, whether the view was shown or not.
+const CFilterCatalogue& GetFilterCatalogue();
+
 // The level 0-255 of an 8-bit scale on the library's quantum scale.
 double LevelToQuantum(double level);

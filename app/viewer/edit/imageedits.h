@@ -55,8 +55,10 @@ class CImageEdits {
   // Both must outlive this object.
   CImageEdits(CImageDocument& document, CImageEditsUi& ui);
 
-  // When set and it returns true, the process view took the undo itself.
+  // When set and it returns true, the process view took the undo (the
+  // redo) itself.
   std::function<bool()> processViewUndo;
+  std::function<bool()> processViewRedo;
 
   int Undo();
   int Redo();

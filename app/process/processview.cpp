@@ -1,0 +1,176 @@
+#include "process/processview.h"
+
+#include <QAction>
+#include <QHBoxLayout>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QStyle>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "viewer/edit/editcommands.h"
+#include "viewer/imageview.h"
+
+namespace {
+// The bar moves on a timer of its own, so a filter that reports rarely
+// still shows life.
+constexpr int kTickMs = 20;
+}  // namespace
+
+CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
+    : QWidget(parent),
+      m_viewer(viewer),
+      m_session(viewer.Document(), viewer.EditCommands().Edits(), this) {
+  m_session.showMessage = [this](const MyString& text, const MyString& caption) {
+    if (m_viewer.showMessage) m_viewer.showMessage(text, caption);
+  };
+  auto* box = new QVBoxLayout(this);
+  auto* bar = new QHBoxLayout;
+  m_pFilters = new QToolButton(this);
+  m_pFilters->setText(tr("Filters"));
+  m_pFilters->setPopupMode(QToolButton::InstantPopup);
+  m_pFilters->setToolTip(QString::fromUtf16(kNoFilter));
+  auto* menu = new QMenu(m_pFilters);
+  menu->setToolTipsVisible(true);
+  const CFilterCatalogue& catalogue = GetFilterCatalogue();
+  for (int i = 0; i < catalogue.GetCount(); ++i) {
+    QAction* action = menu->addAction(QString::fromUtf16(catalogue.Entry(i).pszName));
+    action->setToolTip(QString::fromUtf16(catalogue.Entry(i).pszDescription));
+    connect(action, &QAction::triggered, this, [this, i] { ChooseFilter(i); });
+  }
+  m_pFilters->setMenu(menu);
+  m_pApply = new QPushButton(tr("Apply"), this);
+  m_pApply->setEnabled(false);
+  m_pCancel = new QPushButton(tr("Cancel"), this);
+  m_pCancel->setFlat(true);
+  m_pCancel->hide();
+  m_pSaveAs = new QPushButton(tr("Save As"), this);
+  m_pUndo = new QToolButton(this);
+  m_pUndo->setObjectName(QStringLiteral("ProcessUndo441"));
+  m_pUndo->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
+  m_pUndo->setToolTip(tr("Undo"));
+  m_pRedo = new QToolButton(this);
+  m_pRedo->setObjectName(QStringLiteral("ProcessRedo442"));
+  m_pRedo->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+  m_pRedo->setToolTip(tr("Redo"));
+  for (QWidget* w : std::initializer_list<QWidget*>{m_pFilters, m_pApply, m_pCancel, m_pSaveAs,
+                                                    m_pUndo, m_pRedo})
+    bar->addWidget(w);
+  bar->addStretch(1);
+  box->addLayout(bar);
+  m_pBar = new QProgressBar(this);
+  m_pBar->setRange(0, 100);
+  m_pBar->hide();
+  box->addWidget(m_pBar);
+  m_pPanels = new QStackedWidget(this);
+  m_pPanels->addWidget(new QWidget(m_pPanels));
+  box->addWidget(m_pPanels, 1);
+
+  connect(m_pApply, &QPushButton::clicked, this, [this] { Apply(); });
+  connect(m_pCancel, &QPushButton::clicked, this, [this] { Cancel(); });
+  connect(m_pSaveAs, &QPushButton::clicked, this, [this] { m_viewer.SaveAs(); });
+  connect(m_pUndo, &QToolButton::clicked, this, [this] { Undo(); });
+  connect(m_pRedo, &QToolButton::clicked, this, [this] { Redo(); });
+  connect(&m_session, &CProcessSession::StateChanged, this, [this] { UpdateButtons(); });
+  connect(&m_session, &CProcessSession::Finished, this, [this](int result) {
+    SetBusy(false);
+    // The region was used up, whatever came of it.
+    if (m_bRedEyeRun) m_viewer.RemoveSelection();
+    m_bRedEyeRun = false;
+    emit ApplyFinished(result);
+  });
+  connect(&m_viewer, &CImageView::CurrentImageChanged, this, [this] { m_session.CheckDocument(); });
+  m_timer.setInterval(kTickMs);
+  connect(&m_timer, &QTimer::timeout, this, [this] { OnTick(); });
+
+  CImageEdits& edits = m_viewer.EditCommands().Edits();
+  edits.processViewUndo = [this] { return isVisible() && m_session.CanUndo() && Undo() == 1; };
+  edits.processViewRedo = [this] { return isVisible() && m_session.CanRedo() && Redo() == 1; };
+  UpdateButtons();
+}
+
+CProcessView::~CProcessView() {
+  CImageEdits& edits = m_viewer.EditCommands().Edits();
+  edits.processViewUndo = nullptr;
+  edits.processViewRedo = nullptr;
+}
+
+void CProcessView::ChooseFilter(int index) {
+  const CFilterCatalogue& catalogue = GetFilterCatalogue();
+  if (index < 0 || index >= catalogue.GetCount() || index == m_nChosen) return;
+  if (m_session.IsRunning()) return;
+  if (m_panels.empty()) m_panels.resize(size_t(catalogue.GetCount()), nullptr);
+  CFilterPanel*& panel = m_panels[size_t(index)];
+  if (!panel) {
+    panel = CFilterPanel::Make(catalogue.Entry(index), m_pPanels);
+    m_pPanels->addWidget(panel);
+  }
+  m_pPanels->setCurrentWidget(panel);
+  m_nChosen = index;
+  m_pFilters->setText(QString::fromUtf16(catalogue.Entry(index).pszName));
+  m_pFilters->setToolTip(QString::fromUtf16(catalogue.Entry(index).pszDescription));
+  UpdateButtons();
+}
+
+CFilterPanel* CProcessView::Panel() const {
+  return m_nChosen < 0 ? nullptr : m_panels[size_t(m_nChosen)];
+}
+
+bool CProcessView::Apply() {
+  CFilterPanel* panel = Panel();
+  if (!panel || m_session.IsRunning()) return false;
+  tagFILTERARGS args = panel->Args();
+  if (panel->Entry().kind == FK_RED_EYE) {
+    tagIMAGESELECTION selection{};
+    // Without a region there is nothing to correct.
+    if (!m_viewer.EditCommands().GetSelection(&selection) || selection.nWidth <= 0 ||
+        selection.nHeight <= 0)
+      return false;
+    args.nRegionX = selection.x;
+    args.nRegionY = selection.y;
+    args.nRegionWidth = selection.nWidth;
+    args.nRegionHeight = selection.nHeight;
+    m_bRedEyeRun = true;
+  }
+  if (panel->Entry().kind == FK_WHITE_BALANCE && !args.bWhitePoint &&
+      static_cast<CWhiteBalancePanel*>(panel)->WhitePointButton()->isChecked())
+    return false;
+  if (!m_session.Apply(panel->Entry(), args)) {
+    m_bRedEyeRun = false;
+    return false;
+  }
+  SetBusy(true);
+  return true;
+}
+
+void CProcessView::Cancel() { m_session.Cancel(); }
+
+void CProcessView::SetBusy(bool busy) {
+  m_pApply->setVisible(!busy);
+  m_pCancel->setVisible(busy);
+  m_pBar->setVisible(busy);
+  m_pBar->setValue(0);
+  // One filter at a time: the menu stays shut while one runs.
+  m_pFilters->setEnabled(!busy);
+  if (busy)
+    m_timer.start();
+  else
+    m_timer.stop();
+  UpdateButtons();
+}
+
+void CProcessView::OnTick() {
+  m_pBar->setValue(m_session.Percent());
+  m_session.CheckDocument();
+}
+
+void CProcessView::UpdateButtons() {
+  const bool busy = m_session.IsRunning();
+  m_pApply->setEnabled(m_nChosen >= 0 && !busy);
+  m_pSaveAs->setEnabled(!busy && m_session.CanSaveAs() && m_viewer.Document().HasImage());
+  m_pUndo->setEnabled(!busy && m_session.CanUndo());
+  m_pRedo->setEnabled(!busy && m_session.CanRedo());
+}

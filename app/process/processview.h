@@ -1,0 +1,76 @@
+#pragma once
+// CProcessView: the content of the "Process" tool view. A drop-down of the
+// filter catalogue chooses the panel shown; "Apply" runs the filter on the
+// viewer's image on a worker (a bar and "Cancel" meanwhile), "Save As"
+// saves the viewer's image, and buttons 441 and 442 swap the image from
+// before the last application with the filtered one. While it is shown and
+// holds an application, the viewer's Edit > Undo and Redo come here. GUI
+// thread only.
+
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+#include "process/filterpanel.h"
+#include "process/processsession.h"
+
+class CImageView;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QStackedWidget;
+class QToolButton;
+
+class CProcessView : public QWidget {
+  Q_OBJECT
+ public:
+  static constexpr int kUndoButtonId = 441;
+  static constexpr int kRedoButtonId = 442;
+  static constexpr const char16_t* kNoFilter = u"No Filter selected ...";
+
+  CProcessView(CImageView& viewer, QWidget* parent);
+  ~CProcessView() override;
+
+  // Shows the entry's panel (the menu's choice); the same one again does nothing.
+  void ChooseFilter(int index);
+  int ChosenFilter() const { return m_nChosen; }
+  CFilterPanel* Panel() const;
+  // Runs the shown filter; false when nothing was started.
+  bool Apply();
+  void Cancel();
+  int Undo() { return m_session.Undo(); }
+  int Redo() { return m_session.Redo(); }
+
+  CProcessSession& Session() { return m_session; }
+  QToolButton* FilterButton() const { return m_pFilters; }
+  QPushButton* ApplyButton() const { return m_pApply; }
+  QPushButton* CancelButton() const { return m_pCancel; }
+  QPushButton* SaveAsButton() const { return m_pSaveAs; }
+  QToolButton* UndoButton() const { return m_pUndo; }
+  QToolButton* RedoButton() const { return m_pRedo; }
+  QProgressBar* Bar() const { return m_pBar; }
+
+ signals:
+  // A run ended with this FILTERRESULT.
+  void ApplyFinished(int result);
+
+ private:
+  void SetBusy(bool busy);
+  void UpdateButtons();
+  void OnTick();
+
+  CImageView& m_viewer;
+  CProcessSession m_session;
+  QToolButton* m_pFilters;
+  QPushButton* m_pApply;
+  QPushButton* m_pCancel;
+  QPushButton* m_pSaveAs;
+  QToolButton* m_pUndo;
+  QToolButton* m_pRedo;
+  QProgressBar* m_pBar;
+  QStackedWidget* m_pPanels;
+  std::vector<CFilterPanel*> m_panels;  // made when first chosen
+  int m_nChosen = -1;
+  QTimer m_timer;
+  bool m_bRedEyeRun = false;
+};

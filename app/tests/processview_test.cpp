@@ -1,0 +1,296 @@
+// The process view on the real viewer, offscreen: Apply through the edit
+// path, Cancel in the middle of a run (library calls, the median, AQua2,
+// white balance), results dropped when the image changed first, buttons
+// 441/442 with the modified flag, Edit > Undo, Red Eye on a selection, a
+// library error, and the panels' edit boxes.
+#include "process/processview.h"
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QStackedWidget>
+#include <QTest>
+#include <QToolButton>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "codecs/imagelibrary.h"
+#include "corekit/straw.h"
+#include "pixwork/options.h"
+#include "shell/commandids.h"
+#include "shell/settings.h"
+#include "testsupport/testsupport.h"
+#include "viewer/edit/editcommands.h"
+#include "viewer/edit/selectionwindow.h"
+#include "viewer/imagedocument.h"
+#include "viewer/imageview.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Red with a blue block at (10, 10), noise in the blue so filters have work.
+Magick::Image Picture(unsigned width, unsigned height) {
+  InitializeImageLibrary();
+  Magick::Image image(Magick::Geometry(width, height), Magick::Color("red"));
+  image.modifyImage();
+  image.type(Magick::TrueColorType);
+  Magick::PixelPacket* p = image.setPixels(0, 0, width, height);
+  uint32_t seed = 3;
+  for (unsigned y = 0; y < height; ++y)
+    for (unsigned x = 0; x < width; ++x, ++p) {
+      seed = seed * 1664525u + 1013904223u;
+      p->blue = Magick::Quantum((seed >> 16) & 0x0FFF);
+      if (x >= 10 && x < 20 && y >= 10 && y < 20) {
+        p->red = 0;
+        p->blue = MaxRGB;
+      }
+    }
+  image.syncPixels();
+  return image;
+}
+
+std::string Signature(const Magick::Image& image) {
+  Magick::Image copy(image);
+  return copy.signature(true);
+}
+
+void SendMouse(QWidget* widget, QEvent::Type type, QPoint pt, Qt::MouseButtons buttons) {
+  QMouseEvent event(type, QPointF(pt), widget->mapToGlobal(QPointF(pt)), Qt::LeftButton, buttons,
+                    Qt::NoModifier);
+  QApplication::sendEvent(widget, &event);
+}
+
+class ProcessView : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetOptionRecords();
+    m_dir = testsupport::NewTempDir("process");
+    Picture(80, 60).write((m_dir / "small.png").string());
+    Picture(40, 40).write((m_dir / "other.png").string());
+    m_stack = new QStackedWidget(&m_frame);
+    m_frame.setCentralWidget(m_stack);
+    m_view = new CImageView(m_stack);
+    m_stack->addWidget(m_view);
+    m_view->SetSettings(&m_settings);
+    m_view->showMessage = [this](const MyString& text, const MyString& caption) {
+      m_messages.push_back(caption.ToUtf8() + ": " + text.ToUtf8());
+    };
+    m_process = new CProcessView(*m_view, nullptr);
+    QObject::connect(m_process, &CProcessView::ApplyFinished,
+                     [this](int result) { m_results.push_back(result); });
+    m_frame.resize(600, 400);
+    m_frame.show();
+    m_process->show();
+    ASSERT_EQ(m_view->OpenFile(CStrAW::FromPath(m_dir / "small.png")), 1);
+  }
+  void TearDown() override {
+    delete m_process;
+    ResetOptionRecords();
+  }
+
+  CImageDocument& Document() { return m_view->Document(); }
+  void Choose(const char16_t* name) { m_process->ChooseFilter(GetFilterCatalogue().Find(name)); }
+  // Applies and waits for the result.
+  int ApplyAndWait() {
+    const size_t before = m_results.size();
+    if (!m_process->Apply()) return -100;
+    EXPECT_TRUE(
+        testsupport::WaitFor([&] { return m_results.size() > before; }, std::chrono::seconds(60)));
+    return m_results.empty() ? -100 : m_results.back();
+  }
+  // Starts on a large image and cancels once the run reported progress.
+  int CancelMidRun(const char16_t* name, const std::function<void(CFilterPanel&)>& set = nullptr) {
+    Document().ReplaceImage(Picture(1600, 1200));
+    const std::string before = Signature(Document().GetImage());
+    Choose(name);
+    if (set) set(*m_process->Panel());
+    const size_t count = m_results.size();
+    EXPECT_TRUE(m_process->Apply());
+    EXPECT_TRUE(m_process->CancelButton()->isVisible());
+    EXPECT_FALSE(m_process->FilterButton()->isEnabled());
+    EXPECT_TRUE(testsupport::WaitFor(
+        [&] { return m_process->Session().Percent() > 0 || m_results.size() > count; }));
+    QTest::mouseClick(m_process->CancelButton(), Qt::LeftButton);
+    EXPECT_TRUE(testsupport::WaitFor([&] { return m_results.size() > count; }));
+    EXPECT_EQ(Signature(Document().GetImage()), before) << CStrAW::w_toA(name);
+    EXPECT_TRUE(m_process->ApplyButton()->isVisible());
+    return m_results.back();
+  }
+
+  fs::path m_dir;
+  CLorimoSettings m_settings;
+  QMainWindow m_frame;
+  QStackedWidget* m_stack;
+  CImageView* m_view;
+  CProcessView* m_process;
+  std::vector<std::string> m_messages;
+  std::vector<int> m_results;
+};
+
+}  // namespace
+
+TEST_F(ProcessView, ApplyCommitsLikeAnEditAndTheButtonsSwapWithTheModifiedFlagItHad) {
+  EXPECT_EQ(m_process->FilterButton()->toolTip().toStdString(), "No Filter selected ...");
+  EXPECT_FALSE(m_process->ApplyButton()->isEnabled());
+  Choose(u"Negate");
+  EXPECT_EQ(m_process->FilterButton()->toolTip().toStdString(), "Negate colors in image");
+  const std::string original = Signature(Document().GetImage());
+  ASSERT_FALSE(Document().IsModified());
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  const std::string negated = Signature(Document().GetImage());
+  EXPECT_NE(negated, original);
+  EXPECT_TRUE(Document().IsModified());
+  EXPECT_TRUE(m_view->EditCommands().Edits().CanUndo());
+  EXPECT_TRUE(m_process->UndoButton()->isEnabled());
+
+  QTest::mouseClick(m_process->UndoButton(), Qt::LeftButton);
+  EXPECT_EQ(Signature(Document().GetImage()), original);
+  EXPECT_FALSE(Document().IsModified());
+  EXPECT_FALSE(m_process->SaveAsButton()->isEnabled());
+  QTest::mouseClick(m_process->RedoButton(), Qt::LeftButton);
+  EXPECT_EQ(Signature(Document().GetImage()), negated);
+  EXPECT_TRUE(Document().IsModified());
+  EXPECT_TRUE(m_process->SaveAsButton()->isEnabled());
+
+  // A second application over the first: its undo keeps the earlier
+  // unsaved change marked, so leaving the image still asks.
+  Choose(u"Equalize");
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  ASSERT_EQ(m_process->Undo(), 1);
+  EXPECT_EQ(Signature(Document().GetImage()), negated);
+  EXPECT_TRUE(Document().IsModified());
+}
+
+TEST_F(ProcessView, EditUndoAndRedoReachTheViewWhileItIsShown) {
+  Choose(u"Negate");
+  const std::string original = Signature(Document().GetImage());
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  m_view->OnCommand(IDM_UNDO);
+  EXPECT_EQ(Signature(Document().GetImage()), original);
+  EXPECT_FALSE(Document().IsModified());
+  EXPECT_FALSE(m_process->SaveAsButton()->isEnabled());
+  m_view->OnCommand(IDM_REDO);
+  EXPECT_TRUE(Document().IsModified());
+  EXPECT_TRUE(m_process->SaveAsButton()->isEnabled());
+  // Hidden, the view leaves the undo to the viewer: the flag stays.
+  m_process->hide();
+  m_view->OnCommand(IDM_UNDO);
+  EXPECT_EQ(Signature(Document().GetImage()), original);
+  EXPECT_TRUE(Document().IsModified());
+}
+
+TEST_F(ProcessView, CancelInTheMiddleLeavesTheImageUnchanged) {
+  EXPECT_EQ(CancelMidRun(u"Oil Paint", [](CFilterPanel& p) { p.Slider(0)->setValue(10); }),
+            FR_CANCELLED);
+  EXPECT_EQ(CancelMidRun(u"Median Filter", [](CFilterPanel& p) { p.Slider(0)->setValue(10); }),
+            FR_CANCELLED);
+  EXPECT_EQ(CancelMidRun(u"White Balance"), FR_CANCELLED);
+  EXPECT_EQ(CancelMidRun(u"AQua2 Enlarge",
+                         [](CFilterPanel& p) {
+                           p.Edit(0)->setText("400");
+                           p.Edit(1)->setText("400");
+                         }),
+            FR_CANCELLED);
+  EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(ProcessView, AResultArrivingAfterAnotherImageWasShownIsDropped) {
+  Document().ReplaceImage(Picture(1600, 1200));
+  Document().SetModified(false);  // no save question
+  Choose(u"Oil Paint");
+  m_process->Panel()->Slider(0)->setValue(10);
+  const size_t count = m_results.size();
+  ASSERT_TRUE(m_process->Apply());
+  ASSERT_EQ(m_view->OpenFile(CStrAW::FromPath(m_dir / "other.png")), 1);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return m_results.size() > count; }));
+  EXPECT_EQ(m_results.back(), FR_CANCELLED);
+  EXPECT_EQ(Document().GetImage().columns(), 40u);
+  EXPECT_FALSE(Document().IsModified());
+  EXPECT_FALSE(m_process->UndoButton()->isEnabled());
+}
+
+TEST_F(ProcessView, AnEditWhileRunningDropsTheResult) {
+  Choose(u"Swirl");
+  m_process->Panel()->Edit(0)->setText("90");
+  ASSERT_TRUE(m_process->Apply());
+  // The viewer's own edit lands first (a run on 80 x 60 may already be done
+  // but not yet delivered: the event loop has not run).
+  Magick::Image rotated = Document().GetImage();
+  rotated.rotate(90);
+  m_view->EditCommands().Edits().Commit(rotated, ES_NEW_KEEP_ZOOM);
+  const std::string edited = Signature(Document().GetImage());
+  ASSERT_TRUE(testsupport::WaitFor([&] { return !m_results.empty(); }));
+  EXPECT_EQ(m_results.back(), FR_CANCELLED);
+  EXPECT_EQ(Signature(Document().GetImage()), edited);
+}
+
+TEST_F(ProcessView, ALibraryErrorShowsItsTextAndChangesNothing) {
+  Choose(u"Matte Floodfill");
+  m_process->Panel()->Edit(1)->setText("5000");
+  const std::string before = Signature(Document().GetImage());
+  EXPECT_EQ(ApplyAndWait(), FR_NOTHING);
+  ASSERT_EQ(m_messages.size(), 1u);
+  EXPECT_EQ(m_messages[0], "Lorimo: Process: The point lies outside the image.");
+  EXPECT_EQ(Signature(Document().GetImage()), before);
+  EXPECT_FALSE(Document().IsModified());
+}
+
+TEST_F(ProcessView, RedEyeCorrectsTheSelectionAndDropsIt) {
+  Choose(u"Red Eye");
+  // Without a selection nothing happens.
+  EXPECT_FALSE(m_process->Apply());
+  const QRect image = m_view->ImageRect();
+  const double zoom = m_view->Geometry().Zoom();
+  const QPoint from = image.topLeft() + QPoint(int(2 * zoom), int(2 * zoom));
+  const QPoint to = image.topLeft() + QPoint(int(40 * zoom), int(40 * zoom));
+  m_view->RunViewerOperation(VOP_EDIT_REGION_START, POINT{from.x(), from.y()});
+  SendMouse(m_view, QEvent::MouseMove, to, Qt::LeftButton);
+  m_view->RunViewerOperation(VOP_EDIT_REGION_STOP, POINT{to.x(), to.y()});
+  tagIMAGESELECTION selection{};
+  ASSERT_TRUE(m_view->EditCommands().GetSelection(&selection));
+  const Magick::ColorRGB redBefore = Document().GetImage().pixelColor(25, 25);
+  const Magick::ColorRGB outside = Document().GetImage().pixelColor(70, 50);
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  EXPECT_LT(Magick::ColorRGB(Document().GetImage().pixelColor(25, 25)).red(), redBefore.red());
+  EXPECT_EQ(Magick::ColorRGB(Document().GetImage().pixelColor(70, 50)).red(), outside.red());
+  EXPECT_FALSE(m_view->EditCommands().GetSelection(&selection));
+}
+
+TEST_F(ProcessView, PanelsBoundTheirValuesAndStartAtTheMinimum) {
+  Choose(u"Blur");
+  CFilterPanel* blur = m_process->Panel();
+  EXPECT_EQ(blur->Edit(0)->text().toStdString(), "0.1");
+  blur->Edit(0)->setFocus();
+  blur->Edit(0)->selectAll();
+  QTest::keyClicks(blur->Edit(0), "1a2");
+  EXPECT_EQ(blur->Edit(0)->text().toStdString(), "10");
+  EXPECT_EQ(blur->Slider(0)->value(), 10);
+  blur->Edit(1)->selectAll();
+  QTest::keyClicks(blur->Edit(1), "0.5");
+  EXPECT_EQ(blur->Edit(1)->text().toStdString(), "0.5");
+  blur->Slider(1)->setValue(3);
+  EXPECT_EQ(blur->Edit(1)->text().toStdString(), "3");
+  blur->Slider(1)->setValue(0);
+  EXPECT_EQ(blur->Edit(1)->text().toStdString(), "0.1");
+  Choose(u"Edge");
+  EXPECT_EQ(m_process->Panel()->Edit(0)->text().toStdString(), "0");
+  // Gamma's channels replace the uniform value.
+  Choose(u"Gamma");
+  EXPECT_FALSE(m_process->Panel()->Edit(1)->isVisibleTo(m_process->Panel()));
+  // White Balance starts at 1500 K on the temperature.
+  Choose(u"White Balance");
+  auto* wb = static_cast<CWhiteBalancePanel*>(m_process->Panel());
+  EXPECT_TRUE(wb->TemperatureButton()->isChecked());
+  EXPECT_EQ(wb->Edit(0)->text().toStdString(), "1500");
+  wb->SetPickedColor(QColor(200, 180, 160));
+  EXPECT_TRUE(wb->Args().bWhitePoint);
+}
