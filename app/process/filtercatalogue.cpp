@@ -385,6 +385,44 @@ int CFilterCatalogue::Apply(const tagFILTERENTRY& entry, Magick::Image& image,
   return entry.operation(image, args);
 }
 
+Magick::Image CFilterCatalogue::PreviewSource(const Magick::Image& image, double* scale) {
+  const double pixels = double(image.columns()) * double(image.rows());
+  *scale = pixels > kPreviewPixels ? std::sqrt(kPreviewPixels / pixels) : 1.0;
+  Magick::Image preview(image);
+  if (*scale < 1.0) {
+    const unsigned w = std::max(1u, unsigned(std::lround(double(image.columns()) * *scale)));
+    const unsigned h = std::max(1u, unsigned(std::lround(double(image.rows()) * *scale)));
+    Magick::Geometry size(w, h);
+    size.aspect(true);
+    // A box filter: a preview needs speed more than the last detail.
+    preview.filterType(Magick::BoxFilter);
+    preview.resize(size);
+  }
+  return preview;
+}
+
+tagFILTERARGS CFilterCatalogue::PreviewArgs(const tagFILTERENTRY& entry, const tagFILTERARGS& args,
+                                            double scale) {
+  tagFILTERARGS scaled = args;
+  if (scale >= 1.0) return scaled;
+  for (size_t i = 0; i < entry.params.size() && i < scaled.dValues.size(); ++i) {
+    const MyString label(entry.params[i].pszLabel);
+    for (const char16_t* pixels : {u"Radius:", u"Sigma:", u"Width:", u"Height:", u"Amplitude:",
+                                   u"Wavelength:", u"Columns:", u"Rows:", u"X:", u"Y:"})
+      if (label == pixels) {
+        scaled.dValues[i] *= scale;
+        // Whole-pixel sizes keep at least one pixel.
+        if (!entry.params[i].range.bDecimal && args.dValues[i] >= 1)
+          scaled.dValues[i] = std::max(1.0, std::round(scaled.dValues[i]));
+      }
+  }
+  scaled.nRegionX = int(args.nRegionX * scale);
+  scaled.nRegionY = int(args.nRegionY * scale);
+  scaled.nRegionWidth = int(args.nRegionWidth * scale);
+  scaled.nRegionHeight = int(args.nRegionHeight * scale);
+  return scaled;
+}
+
 const tagFILTERENTRY* CFilterCatalogue::StockFilter(int position) const {
   if (position < 0 || position >= kStockFilterCount) return nullptr;
   if (position == 20 || position == 22 || position == 25 || position == 29) return nullptr;

@@ -90,6 +90,15 @@ class CFilterCatalogue {
   static bool ResultSize(const tagFILTERENTRY& entry, const Magick::Image& image,
                          const tagFILTERARGS& args, double* columns, double* rows);
 
+  // Previews run on a copy of about kPreviewPixels pixels: the source
+  // scaled down (not up) and its scale, and the arguments with every size
+  // in pixels (radius, sigma, width, offsets, the Red Eye region) scaled
+  // the same way, so that the preview looks like the full result.
+  static constexpr double kPreviewPixels = 1000000;
+  static Magick::Image PreviewSource(const Magick::Image& image, double* scale);
+  static tagFILTERARGS PreviewArgs(const tagFILTERENTRY& entry, const tagFILTERARGS& args,
+                                   double scale);
+
   // The plug-ins' stock filters: the entries at positions 0 to 31 less the
   // ones that need a colour picker. Null for the others.
   const tagFILTERENTRY* StockFilter(int position) const;

@@ -3,6 +3,8 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QPainter>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -13,6 +15,33 @@
 
 #include "viewer/edit/editcommands.h"
 #include "viewer/imageview.h"
+
+// Draws the preview over the viewer's image while one is set.
+class CPreviewOverlay : public CViewerPart {
+ public:
+  CPreviewOverlay(CImageView& viewer, std::function<void()> replaced)
+      : m_viewer(viewer), m_replaced(std::move(replaced)) {}
+  bool OwnsCommand(int) const override { return false; }
+  int OnCommand(int) override { return 0; }
+  bool IsCommandEnabled(int) const override { return false; }
+  bool IsCommandChecked(int) const override { return false; }
+  void PaintOverlay(QPainter& painter) override {
+    if (m_preview.isNull()) return;
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawImage(m_viewer.ImageRect(), m_preview);
+  }
+  void OnImageReplaced() override { m_replaced(); }
+  void Set(const QImage& preview) {
+    m_preview = preview;
+    m_viewer.update();
+  }
+  bool IsSet() const { return !m_preview.isNull(); }
+
+ private:
+  CImageView& m_viewer;
+  std::function<void()> m_replaced;
+  QImage m_preview;
+};
 
 namespace {
 // The bar moves on a timer of its own, so a filter that reports rarely
@@ -48,6 +77,8 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_pCancel->setFlat(true);
   m_pCancel->hide();
   m_pSaveAs = new QPushButton(tr("Save As"), this);
+  m_pPreview = new QPushButton(tr("Preview"), this);
+  m_pPreview->setEnabled(false);
   m_pUndo = new QToolButton(this);
   m_pUndo->setObjectName(QStringLiteral("ProcessUndo441"));
   m_pUndo->setIcon(style()->standardIcon(QStyle::SP_ArrowBack));
@@ -56,8 +87,8 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_pRedo->setObjectName(QStringLiteral("ProcessRedo442"));
   m_pRedo->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
   m_pRedo->setToolTip(tr("Redo"));
-  for (QWidget* w : std::initializer_list<QWidget*>{m_pFilters, m_pApply, m_pCancel, m_pSaveAs,
-                                                    m_pUndo, m_pRedo})
+  for (QWidget* w : std::initializer_list<QWidget*>{m_pFilters, m_pApply, m_pCancel, m_pPreview,
+                                                    m_pSaveAs, m_pUndo, m_pRedo})
     bar->addWidget(w);
   bar->addStretch(1);
   box->addLayout(bar);
@@ -71,6 +102,7 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 
   connect(m_pApply, &QPushButton::clicked, this, [this] { Apply(); });
   connect(m_pCancel, &QPushButton::clicked, this, [this] { Cancel(); });
+  connect(m_pPreview, &QPushButton::clicked, this, [this] { Preview(); });
   connect(m_pSaveAs, &QPushButton::clicked, this, [this] { m_viewer.SaveAs(); });
   connect(m_pUndo, &QToolButton::clicked, this, [this] { Undo(); });
   connect(m_pRedo, &QToolButton::clicked, this, [this] { Redo(); });
@@ -86,6 +118,9 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_timer.setInterval(kTickMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { OnTick(); });
 
+  m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
+  m_viewer.AddPart(m_pOverlay);
+
   CImageEdits& edits = m_viewer.EditCommands().Edits();
   edits.processViewUndo = [this] { return isVisible() && m_session.CanUndo() && Undo() == 1; };
   edits.processViewRedo = [this] { return isVisible() && m_session.CanRedo() && Redo() == 1; };
@@ -93,6 +128,9 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 }
 
 CProcessView::~CProcessView() {
+  m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
+  m_viewer.AddPart(m_pOverlay);
+
   CImageEdits& edits = m_viewer.EditCommands().Edits();
   edits.processViewUndo = nullptr;
   edits.processViewRedo = nullptr;
@@ -107,9 +145,14 @@ void CProcessView::ChooseFilter(int index) {
   if (!panel) {
     panel = CFilterPanel::Make(catalogue.Entry(index), m_pPanels);
     m_pPanels->addWidget(panel);
+    // Every change of a parameter (slider drags too) previews anew.
+    connect(panel, &CFilterPanel::Changed, this, [this, panel] {
+      if (panel == Panel()) Preview();
+    });
   }
   m_pPanels->setCurrentWidget(panel);
   m_nChosen = index;
+  EndPreview();
   m_pFilters->setText(QString::fromUtf16(catalogue.Entry(index).pszName));
   m_pFilters->setToolTip(QString::fromUtf16(catalogue.Entry(index).pszDescription));
   UpdateButtons();
@@ -119,25 +162,32 @@ CFilterPanel* CProcessView::Panel() const {
   return m_nChosen < 0 ? nullptr : m_panels[size_t(m_nChosen)];
 }
 
-bool CProcessView::Apply() {
+bool CProcessView::ReadArgs(tagFILTERARGS* args) {
   CFilterPanel* panel = Panel();
-  if (!panel || m_session.IsRunning()) return false;
-  tagFILTERARGS args = panel->Args();
+  if (!panel) return false;
+  *args = panel->Args();
   if (panel->Entry().kind == FK_RED_EYE) {
     tagIMAGESELECTION selection{};
     // Without a region there is nothing to correct.
     if (!m_viewer.EditCommands().GetSelection(&selection) || selection.nWidth <= 0 ||
         selection.nHeight <= 0)
       return false;
-    args.nRegionX = selection.x;
-    args.nRegionY = selection.y;
-    args.nRegionWidth = selection.nWidth;
-    args.nRegionHeight = selection.nHeight;
-    m_bRedEyeRun = true;
+    args->nRegionX = selection.x;
+    args->nRegionY = selection.y;
+    args->nRegionWidth = selection.nWidth;
+    args->nRegionHeight = selection.nHeight;
   }
-  if (panel->Entry().kind == FK_WHITE_BALANCE && !args.bWhitePoint &&
-      static_cast<CWhiteBalancePanel*>(panel)->WhitePointButton()->isChecked())
-    return false;
+  // "White Point:" without a chosen colour produces nothing.
+  return !(panel->Entry().kind == FK_WHITE_BALANCE && !args->bWhitePoint &&
+           static_cast<CWhiteBalancePanel*>(panel)->WhitePointButton()->isChecked());
+}
+
+bool CProcessView::Apply() {
+  CFilterPanel* panel = Panel();
+  tagFILTERARGS args;
+  if (!panel || m_session.IsRunning() || !ReadArgs(&args)) return false;
+  EndPreview();
+  m_bRedEyeRun = panel->Entry().kind == FK_RED_EYE;
   if (!m_session.Apply(panel->Entry(), args)) {
     m_bRedEyeRun = false;
     return false;
@@ -147,6 +197,57 @@ bool CProcessView::Apply() {
 }
 
 void CProcessView::Cancel() { m_session.Cancel(); }
+
+void CProcessView::Preview() {
+  CFilterPanel* panel = Panel();
+  tagFILTERARGS args;
+  CImageDocument& document = m_viewer.Document();
+  if (!panel || m_session.IsRunning() || !document.HasImage() || !ReadArgs(&args)) {
+    EndPreview();
+    return;
+  }
+  double scale = 1;
+  Magick::Image small;
+  try {
+    small = CFilterCatalogue::PreviewSource(document.GetImage(), &scale);
+    small.modifyImage();
+  } catch (const std::exception&) {
+    return;
+  }
+  m_nPreviewEdition = document.GetEdition();
+  m_bPreviewWaiting = true;
+  QPointer<CProcessView> self(this);
+  // Start cancels and joins the superseded run; its result never shows.
+  m_nPreviewWanted = m_previewRunner.Start(
+      panel->Entry(), std::move(small), CFilterCatalogue::PreviewArgs(panel->Entry(), args, scale),
+      [self](tagFILTERRUN run) {
+        QMetaObject::invokeMethod(
+            self.data(),
+            [self, run = std::move(run)]() mutable {
+              if (self) self->OnPreview(std::move(run));
+            },
+            Qt::QueuedConnection);
+      });
+}
+
+void CProcessView::OnPreview(tagFILTERRUN run) {
+  // Superseded or ended: the request counter moved on.
+  if (run.nRequest != m_nPreviewWanted) return;
+  m_bPreviewWaiting = false;
+  if (run.nResult != FR_DONE || m_viewer.Document().GetEdition() != m_nPreviewEdition) return;
+  m_pOverlay->Set(CImageDocument::ToQImage(run.image));
+  emit PreviewShown();
+}
+
+bool CProcessView::HasPreview() const { return m_pOverlay->IsSet(); }
+
+void CProcessView::EndPreview() {
+  m_previewRunner.Cancel();
+  m_bPreviewWaiting = false;
+  // A result still on its way no longer matches.
+  m_nPreviewWanted = 0;
+  if (m_pOverlay->IsSet()) m_pOverlay->Set(QImage());
+}
 
 void CProcessView::SetBusy(bool busy) {
   m_pApply->setVisible(!busy);
@@ -170,6 +271,7 @@ void CProcessView::OnTick() {
 void CProcessView::UpdateButtons() {
   const bool busy = m_session.IsRunning();
   m_pApply->setEnabled(m_nChosen >= 0 && !busy);
+  m_pPreview->setEnabled(m_nChosen >= 0 && !busy);
   m_pSaveAs->setEnabled(!busy && m_session.CanSaveAs() && m_viewer.Document().HasImage());
   m_pUndo->setEnabled(!busy && m_session.CanUndo());
   m_pRedo->setEnabled(!busy && m_session.CanRedo());

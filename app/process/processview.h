@@ -15,6 +15,7 @@
 #include "process/processsession.h"
 
 class CImageView;
+class CPreviewOverlay;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -38,6 +39,14 @@ class CProcessView : public QWidget {
   // Runs the shown filter; false when nothing was started.
   bool Apply();
   void Cancel();
+  // Runs the shown filter on a downscaled copy on a worker; the viewer
+  // draws the result over the image until parameters, image or Apply
+  // change. A newer request drops and cancels the one before.
+  void Preview();
+  bool HasPreview() const;
+  bool IsPreviewRunning() const { return m_previewRunner.IsRunning() || m_bPreviewWaiting; }
+  // Ends a pending preview (another image, Apply, the panel changed).
+  void EndPreview();
   int Undo() { return m_session.Undo(); }
   int Redo() { return m_session.Redo(); }
 
@@ -46,6 +55,7 @@ class CProcessView : public QWidget {
   QPushButton* ApplyButton() const { return m_pApply; }
   QPushButton* CancelButton() const { return m_pCancel; }
   QPushButton* SaveAsButton() const { return m_pSaveAs; }
+  QPushButton* PreviewButton() const { return m_pPreview; }
   QToolButton* UndoButton() const { return m_pUndo; }
   QToolButton* RedoButton() const { return m_pRedo; }
   QProgressBar* Bar() const { return m_pBar; }
@@ -53,11 +63,17 @@ class CProcessView : public QWidget {
  signals:
   // A run ended with this FILTERRESULT.
   void ApplyFinished(int result);
+  // A preview arrived and is drawn.
+  void PreviewShown();
 
  private:
   void SetBusy(bool busy);
   void UpdateButtons();
   void OnTick();
+  // The Red Eye region or the full arguments of the shown panel; false
+  // when the filter has nothing to work on.
+  bool ReadArgs(tagFILTERARGS* args);
+  void OnPreview(tagFILTERRUN run);
 
   CImageView& m_viewer;
   CProcessSession m_session;
@@ -65,6 +81,7 @@ class CProcessView : public QWidget {
   QPushButton* m_pApply;
   QPushButton* m_pCancel;
   QPushButton* m_pSaveAs;
+  QPushButton* m_pPreview;
   QToolButton* m_pUndo;
   QToolButton* m_pRedo;
   QProgressBar* m_pBar;
@@ -73,4 +90,10 @@ class CProcessView : public QWidget {
   int m_nChosen = -1;
   QTimer m_timer;
   bool m_bRedEyeRun = false;
+  CPreviewOverlay* m_pOverlay;
+  bool m_bPreviewWaiting = false;
+  uint64_t m_nPreviewEdition = 0;
+  uint64_t m_nPreviewWanted = 0;
+  // Last: joined before the rest goes.
+  CProcessRunner m_previewRunner;
 };

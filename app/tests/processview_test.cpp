@@ -16,6 +16,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
+#include <cmath>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -293,4 +294,56 @@ TEST_F(ProcessView, PanelsBoundTheirValuesAndStartAtTheMinimum) {
   EXPECT_EQ(wb->Edit(0)->text().toStdString(), "1500");
   wb->SetPickedColor(QColor(200, 180, 160));
   EXPECT_TRUE(wb->Args().bWhitePoint);
+}
+
+TEST_F(ProcessView, PreviewsFollowTheParametersAndEndWithTheImageOrApply) {
+  Document().ReplaceImage(Picture(1600, 1200));
+  Document().SetModified(false);
+  Choose(u"Blur");
+  int shown = 0;
+  QObject::connect(m_process, &CProcessView::PreviewShown, [&] { ++shown; });
+  const std::string before = Signature(Document().GetImage());
+  // A drag of the slider: each step supersedes the one before, and only
+  // the last one's result is drawn.
+  for (int radius = 1; radius <= 6; ++radius) m_process->Panel()->Slider(0)->setValue(radius);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return shown > 0 && !m_process->IsPreviewRunning(); }));
+  EXPECT_EQ(shown, 1);
+  EXPECT_TRUE(m_process->HasPreview());
+  // The image itself is untouched.
+  EXPECT_EQ(Signature(Document().GetImage()), before);
+  // Another image ends it.
+  ASSERT_EQ(m_view->OpenFile(CStrAW::FromPath(m_dir / "other.png")), 1);
+  EXPECT_FALSE(m_process->HasPreview());
+  // Preview, then Apply: the overlay goes and the result is the image.
+  QTest::mouseClick(m_process->PreviewButton(), Qt::LeftButton);
+  ASSERT_TRUE(testsupport::WaitFor([&] { return m_process->HasPreview(); }));
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  EXPECT_FALSE(m_process->HasPreview());
+  // A preview still running when the image changes never shows.
+  m_process->Panel()->Slider(1)->setValue(5);
+  m_view->OnCommand(IDM_UNDO);
+  QTest::qWait(300);
+  EXPECT_FALSE(m_process->HasPreview());
+}
+
+TEST(ProcessPreview, ScalesTheImageAndThePixelSizesAlike) {
+  InitializeImageLibrary();
+  const CFilterCatalogue& catalogue = GetFilterCatalogue();
+  double scale = 0;
+  const Magick::Image small =
+      CFilterCatalogue::PreviewSource(Magick::Image(Magick::Geometry(4000, 3000), "red"), &scale);
+  EXPECT_NEAR(double(small.columns()) * double(small.rows()), 1e6, 1e4);
+  EXPECT_NEAR(scale, std::sqrt(1e6 / 12e6), 1e-9);
+  const tagFILTERENTRY& blur = catalogue.Entry(catalogue.Find(u"Blur"));
+  const tagFILTERARGS args = CFilterCatalogue::PreviewArgs(blur, {{8, 4, 0, 0}}, 0.25);
+  EXPECT_DOUBLE_EQ(args.dValues[0], 2);
+  EXPECT_DOUBLE_EQ(args.dValues[1], 1);
+  // Levels are not sizes; whole-pixel sizes keep one pixel.
+  const tagFILTERENTRY& at = catalogue.Entry(catalogue.Find(u"Adaptive Threshold"));
+  const tagFILTERARGS t = CFilterCatalogue::PreviewArgs(at, {{2, 3, 200, 0}}, 0.1);
+  EXPECT_DOUBLE_EQ(t.dValues[0], 1);
+  EXPECT_DOUBLE_EQ(t.dValues[2], 200);
+  // Small images are previewed as they are.
+  CFilterCatalogue::PreviewSource(Magick::Image(Magick::Geometry(80, 60), "red"), &scale);
+  EXPECT_EQ(scale, 1.0);
 }
