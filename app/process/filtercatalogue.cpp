@@ -118,8 +118,8 @@ int AQua2(Magick::Image& image, const Args& args) {
 
 double LevelToQuantum(double level) { return level * MaxRGB / 255.0; }
 
-const CFilterCatalogue& GetFilterCatalogue() {
-  static const CFilterCatalogue catalogue;
+CFilterCatalogue& GetFilterCatalogue() {
+  static CFilterCatalogue catalogue;
   return catalogue;
 }
 
@@ -333,6 +333,7 @@ CFilterCatalogue::CFilterCatalogue() {
     aqua.operation = AQua2;
     e.push_back(std::move(aqua));
   }
+  m_nOwn = int(e.size());
 }
 
 int CFilterCatalogue::Find(const char16_t* name) const {
@@ -427,4 +428,30 @@ const tagFILTERENTRY* CFilterCatalogue::StockFilter(int position) const {
   if (position < 0 || position >= kStockFilterCount) return nullptr;
   if (position == 20 || position == 22 || position == 25 || position == 29) return nullptr;
   return &m_entries[size_t(position)];
+}
+
+int CFilterCatalogue::ApplyStockFilter(int position, const tagFILTERARGS& args,
+                                       Magick::Image& image, std::string* error) const {
+  const tagFILTERENTRY* entry = StockFilter(position);
+  if (!entry) {
+    if (error) *error = "This filter is not available.";
+    return FR_NOTHING;
+  }
+  // A working copy: a failed call leaves the caller's image as it was.
+  Magick::Image work(image);
+  try {
+    work.modifyImage();
+    const int result = Apply(*entry, work, args);
+    if (result == FR_DONE) image = work;
+    return result;
+  } catch (const std::exception& e) {
+    if (error) *error = e.what();
+    return FR_NOTHING;
+  }
+}
+
+int CFilterCatalogue::AddExternalFilter(tagFILTERENTRY entry) {
+  entry.bGuiThread = true;
+  m_entries.push_back(std::move(entry));
+  return int(m_entries.size()) - 1;
 }

@@ -8,12 +8,16 @@
 // catches.
 
 #include <array>
+#include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include <Magick++.h>
 
 #include "process/filterparams.h"
+
+class QWidget;
 
 // What the panel hands to an operation.
 struct tagFILTERARGS {
@@ -67,6 +71,10 @@ struct tagFILTERENTRY {
   // Applies the filter to image in place; FR_* result. Throws the
   // library's exceptions (the image is then not to be used).
   std::function<int(Magick::Image& image, const tagFILTERARGS& args)> operation;
+  // A plug-in's filter: it reads its own panel (made here), so it runs on
+  // the GUI thread.
+  bool bGuiThread = false;
+  std::function<QWidget*(QWidget* parent)> makePanel;
 };
 
 class CFilterCatalogue {
@@ -102,14 +110,25 @@ class CFilterCatalogue {
   // The plug-ins' stock filters: the entries at positions 0 to 31 less the
   // ones that need a colour picker. Null for the others.
   const tagFILTERENTRY* StockFilter(int position) const;
+  // Runs stock filter `position` on image with the arguments as typed:
+  // FR_* result; FR_NOTHING with *error set when the position is not
+  // available or the library failed (the image is then unchanged).
+  int ApplyStockFilter(int position, const tagFILTERARGS& args, Magick::Image& image,
+                       std::string* error) const;
+  // A plug-in's filter, listed after the catalogue's own; GUI thread. The
+  // index it got.
+  int AddExternalFilter(tagFILTERENTRY entry);
+  int GetOwnCount() const { return m_nOwn; }
 
  private:
-  std::vector<tagFILTERENTRY> m_entries;
+  // A deque: entries keep their address while plug-ins add theirs.
+  std::deque<tagFILTERENTRY> m_entries;
+  int m_nOwn = 0;
 };
 
 // The program's one catalogue, built on first use: the process view and the
 // plug-ins' stock filters share it, whether the view was shown or not.
-const CFilterCatalogue& GetFilterCatalogue();
+CFilterCatalogue& GetFilterCatalogue();
 
 // The level 0-255 of an 8-bit scale on the library's quantum scale.
 double LevelToQuantum(double level);

@@ -40,6 +40,11 @@ CFilterPanel* CFilterPanel::Make(const tagFILTERENTRY& entry, QWidget* parent) {
   }
   auto* panel = new CFilterPanel(entry, parent);
   auto* grid = new QGridLayout(panel);
+  if (entry.makePanel) {
+    // A plug-in's own panel: the filter reads it itself.
+    if (QWidget* own = entry.makePanel(panel)) grid->addWidget(own, 0, 0);
+    return panel;
+  }
   int row = 0;
   // Colour pickers first: they say what the numbers act on.
   for (size_t i = 0; i < entry.colorLabels.size(); ++i, ++row) {

@@ -33,6 +33,27 @@ bool CProcessSession::Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& ar
   m_pEntry = &entry;
   m_bWaiting = true;
   QPointer<CProcessSession> self(this);
+  if (entry.bGuiThread) {
+    // A plug-in's filter reads its own panel: it runs here, and its result
+    // comes back the way a worker's does.
+    tagFILTERRUN run;
+    run.nRequest = m_runner.LastRequest();
+    try {
+      run.nResult = CFilterCatalogue::Apply(entry, copy, args);
+      if (run.nResult == FR_DONE) run.image = copy;
+    } catch (const std::exception& e) {
+      run.nResult = FR_NOTHING;
+      run.strError = e.what();
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [self, run = std::move(run)]() mutable {
+          if (self) self->OnFinished(std::move(run));
+        },
+        Qt::QueuedConnection);
+    emit StateChanged();
+    return true;
+  }
   m_runner.Start(entry, std::move(copy), args, [self](tagFILTERRUN run) {
     // Queued to the GUI thread; dropped when the session is gone.
     QMetaObject::invokeMethod(

@@ -64,12 +64,17 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_pFilters->setToolTip(QString::fromUtf16(kNoFilter));
   auto* menu = new QMenu(m_pFilters);
   menu->setToolTipsVisible(true);
-  const CFilterCatalogue& catalogue = GetFilterCatalogue();
-  for (int i = 0; i < catalogue.GetCount(); ++i) {
-    QAction* action = menu->addAction(QString::fromUtf16(catalogue.Entry(i).pszName));
-    action->setToolTip(QString::fromUtf16(catalogue.Entry(i).pszDescription));
-    connect(action, &QAction::triggered, this, [this, i] { ChooseFilter(i); });
-  }
+  const auto fillMenu = [this, menu] {
+    // Plug-ins add their filters after the catalogue's own, at any time.
+    const CFilterCatalogue& catalogue = GetFilterCatalogue();
+    for (int i = int(menu->actions().size()); i < catalogue.GetCount(); ++i) {
+      QAction* action = menu->addAction(QString::fromUtf16(catalogue.Entry(i).pszName));
+      action->setToolTip(QString::fromUtf16(catalogue.Entry(i).pszDescription));
+      connect(action, &QAction::triggered, this, [this, i] { ChooseFilter(i); });
+    }
+  };
+  fillMenu();
+  connect(menu, &QMenu::aboutToShow, this, fillMenu);
   m_pFilters->setMenu(menu);
   m_pApply = new QPushButton(tr("Apply"), this);
   m_pApply->setEnabled(false);
@@ -140,7 +145,8 @@ void CProcessView::ChooseFilter(int index) {
   const CFilterCatalogue& catalogue = GetFilterCatalogue();
   if (index < 0 || index >= catalogue.GetCount() || index == m_nChosen) return;
   if (m_session.IsRunning()) return;
-  if (m_panels.empty()) m_panels.resize(size_t(catalogue.GetCount()), nullptr);
+  if (m_panels.size() < size_t(catalogue.GetCount()))
+    m_panels.resize(size_t(catalogue.GetCount()), nullptr);
   CFilterPanel*& panel = m_panels[size_t(index)];
   if (!panel) {
     panel = CFilterPanel::Make(catalogue.Entry(index), m_pPanels);
@@ -202,7 +208,9 @@ void CProcessView::Preview() {
   CFilterPanel* panel = Panel();
   tagFILTERARGS args;
   CImageDocument& document = m_viewer.Document();
-  if (!panel || m_session.IsRunning() || !document.HasImage() || !ReadArgs(&args)) {
+  // A plug-in's filter reads its panel on the GUI thread: no worker preview.
+  if (!panel || panel->Entry().bGuiThread || m_session.IsRunning() || !document.HasImage() ||
+      !ReadArgs(&args)) {
     EndPreview();
     return;
   }

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
@@ -19,6 +20,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -346,4 +348,51 @@ TEST(ProcessPreview, ScalesTheImageAndThePixelSizesAlike) {
   // Small images are previewed as they are.
   CFilterCatalogue::PreviewSource(Magick::Image(Magick::Geometry(80, 60), "red"), &scale);
   EXPECT_EQ(scale, 1.0);
+}
+
+TEST_F(ProcessView, PluginsUseStockFiltersByPositionAndAddTheirOwn) {
+  // Stock filters by position with typed arguments, without the view.
+  Magick::Image image = Picture(60, 40);
+  std::string error;
+  tagFILTERARGS args;
+  args.dValues = {2, 1, 0, 0};
+  EXPECT_EQ(GetFilterCatalogue().ApplyStockFilter(2, args, image, &error), FR_DONE);
+  for (int position : {20, 22, 25, 29, 32}) {
+    EXPECT_EQ(GetFilterCatalogue().ApplyStockFilter(position, args, image, &error), FR_NOTHING);
+    EXPECT_EQ(error, "This filter is not available.");
+  }
+  // A library failure leaves the image as it was.
+  const std::string blurred = Signature(image);
+  args.dValues = {0, 900, 900, 0};
+  EXPECT_EQ(GetFilterCatalogue().ApplyStockFilter(26, args, image, &error), FR_NOTHING);
+  EXPECT_EQ(Signature(image), blurred);
+
+  // A plug-in's filter comes after AQua2 Enlarge, reads its own panel and
+  // runs on the GUI thread.
+  tagFILTERENTRY own;
+  own.pszName = u"Plug-in Negate";
+  own.pszDescription = u"Negates through a plug-in";
+  QLineEdit* ownEdit = nullptr;
+  own.makePanel = [&ownEdit](QWidget* parent) { return ownEdit = new QLineEdit("7", parent); };
+  std::thread::id ranOn;
+  own.operation = [&](Magick::Image& im, const tagFILTERARGS&) {
+    ranOn = std::this_thread::get_id();
+    EXPECT_EQ(ownEdit->text().toStdString(), "7");
+    im.negate(false);
+    return int(FR_DONE);
+  };
+  const int index = GetFilterCatalogue().AddExternalFilter(own);
+  EXPECT_GT(index, GetFilterCatalogue().Find(u"AQua2 Enlarge"));
+  m_process->FilterButton()->menu()->popup(QPoint(0, 0));
+  EXPECT_EQ(m_process->FilterButton()->menu()->actions().back()->text().toStdString(),
+            "Plug-in Negate");
+  m_process->FilterButton()->menu()->hide();
+  m_process->ChooseFilter(index);
+  ASSERT_NE(ownEdit, nullptr);
+  const std::string before = Signature(Document().GetImage());
+  ASSERT_EQ(ApplyAndWait(), FR_DONE);
+  EXPECT_EQ(ranOn, std::this_thread::get_id());
+  EXPECT_NE(Signature(Document().GetImage()), before);
+  ASSERT_EQ(m_process->Undo(), 1);
+  EXPECT_EQ(Signature(Document().GetImage()), before);
 }
