@@ -17,6 +17,7 @@
 #include <QStackedWidget>
 #include <QTest>
 #include <QToolButton>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -395,4 +396,51 @@ TEST_F(ProcessView, PluginsUseStockFiltersByPositionAndAddTheirOwn) {
   EXPECT_NE(Signature(Document().GetImage()), before);
   ASSERT_EQ(m_process->Undo(), 1);
   EXPECT_EQ(Signature(Document().GetImage()), before);
+}
+
+// The library reports from its own threads; the run's progress is found by
+// the working image's name, and another thread's progress never sees it.
+TEST(ProcessRunner, ReportsFromEveryThreadOfTheRunReachItsOwnProgressOnly) {
+  InitializeImageLibrary();
+  class CCounting : public CDecodeProgress {
+   public:
+    bool OnProgress(int64_t, uint64_t) override {
+      ++calls;
+      return true;
+    }
+    std::atomic<int> calls{0};
+  } other;
+  Magick::Image small = Picture(600, 400), large = Picture(1600, 1200);
+  CThreadDecodeProgress scope(&other);  // as a viewer decode on this thread would
+  CProcessRunner runner;
+  const tagFILTERENTRY& paint = GetFilterCatalogue().Entry(GetFilterCatalogue().Find(u"Oil Paint"));
+  tagFILTERARGS args;
+  args.dValues = {3, 0, 0, 0};
+  std::atomic<bool> done{false};
+  int result = -100;
+  std::string name;
+  runner.Start(paint, small, args, [&](tagFILTERRUN run) {
+    result = run.nResult;
+    name = run.image.fileName();
+    done = true;
+  });
+  while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(result, FR_DONE);
+  // The last row is reported before it is done.
+  EXPECT_GE(runner.Percent(), 99);
+  EXPECT_EQ(other.calls, 0);
+  // The working name does not stay on the result.
+  EXPECT_EQ(name.find("lorimo-filter"), std::string::npos);
+
+  // Cancel stops it and gives no image.
+  done = false;
+  runner.Start(paint, large, args, [&](tagFILTERRUN run) {
+    result = run.nResult;
+    done = true;
+  });
+  while (runner.Percent() == 0 && !done) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  runner.Cancel();
+  while (!done) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  EXPECT_EQ(result, FR_CANCELLED);
+  EXPECT_LT(runner.Percent(), 100);
 }
