@@ -12,48 +12,69 @@
 namespace {
 
 constexpr int kLevels = int(MaxRGB) + 1;
-constexpr int kBlocks = (kLevels + 255) / 256;
+constexpr int kWords = (kLevels + 63) / 64;
+constexpr int kSummaryWords = (kWords + 63) / 64;
 constexpr int kMaxRadius = 100;
 
-// The window's levels of one channel, counted per level and per block of
-// 256 levels, with the current median m and the count of levels below it.
+// The window's levels of one channel: a count per level, a bit per level
+// present and a bit per 64-level word with any level present, so that the
+// next present level above or below is a few bit scans away however sparse
+// the window; with the current median m and the count of levels below it.
 // A window holds at most kMaxRadius * 2 + 1 squared samples, so 16 bits
 // count them.
 struct tagCHANNELHISTOGRAM {
   uint16_t fine[kLevels];
-  uint16_t coarse[kBlocks];
+  uint64_t bits[kWords];
+  uint64_t summary[kSummaryWords];
   int m;
   int below;
 
   void Add(int v) {
-    ++fine[v];
-    ++coarse[v >> 8];
+    if (fine[v]++ == 0) {
+      bits[v >> 6] |= uint64_t(1) << (v & 63);
+      summary[v >> 12] |= uint64_t(1) << ((v >> 6) & 63);
+    }
     if (v < m) ++below;
   }
   void Remove(int v) {
-    --fine[v];
-    --coarse[v >> 8];
+    if (--fine[v] == 0) {
+      const int w = v >> 6;
+      bits[w] &= ~(uint64_t(1) << (v & 63));
+      if (!bits[w]) summary[w >> 6] &= ~(uint64_t(1) << (w & 63));
+    }
     if (v < m) --below;
   }
   // The largest level below v that is present (v > 0 and one exists).
   int Previous(int v) const {
-    int u = v - 1;
-    for (const int start = u & ~255; u >= start; --u)
-      if (fine[u]) return u;
-    for (int b = (v >> 8) - 1; b >= 0; --b)
-      if (coarse[b])
-        for (u = b * 256 + 255;; --u)
-          if (fine[u]) return u;
+    int w = (v - 1) >> 6;
+    const uint64_t m0 = bits[w] & (~uint64_t(0) >> (63 - ((v - 1) & 63)));
+    if (m0) return w * 64 + 63 - __builtin_clzll(m0);
+    // The words below w with a level present.
+    for (int s = (w - 1) >> 6; w > 0 && s >= 0; --s) {
+      const uint64_t mask =
+          s == (w - 1) >> 6 ? ~uint64_t(0) >> (63 - ((w - 1) & 63)) : ~uint64_t(0);
+      const uint64_t found = summary[s] & mask;
+      if (found) {
+        const int word = s * 64 + 63 - __builtin_clzll(found);
+        return word * 64 + 63 - __builtin_clzll(bits[word]);
+      }
+    }
     return 0;
   }
+  // The smallest level above v that is present (one exists).
   int Next(int v) const {
-    int u = v + 1;
-    for (const int end = std::min((v | 255) + 1, kLevels); u < end; ++u)
-      if (fine[u]) return u;
-    for (int b = (v >> 8) + 1; b < kBlocks; ++b)
-      if (coarse[b])
-        for (u = b * 256;; ++u)
-          if (fine[u]) return u;
+    if (v + 1 >= kLevels) return kLevels - 1;
+    int w = (v + 1) >> 6;
+    const uint64_t m0 = bits[w] & (~uint64_t(0) << ((v + 1) & 63));
+    if (m0) return w * 64 + __builtin_ctzll(m0);
+    for (int s = (w + 1) >> 6; w + 1 < kWords && s < kSummaryWords; ++s) {
+      const uint64_t mask = s == (w + 1) >> 6 ? ~uint64_t(0) << ((w + 1) & 63) : ~uint64_t(0);
+      const uint64_t found = summary[s] & mask;
+      if (found) {
+        const int word = s * 64 + __builtin_ctzll(found);
+        return word * 64 + __builtin_ctzll(bits[word]);
+      }
+    }
     return kLevels - 1;
   }
   // Moves m to the level with `rank` levels below it in sorted order: the
