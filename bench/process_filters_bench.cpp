@@ -5,7 +5,7 @@
 // downscaled copy and the filter on it). The files go to a folder under /tmp
 // that is removed at the end.
 //
-//   bench_process_filters [width height]
+//   bench_process_filters [width height [effect]]
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -121,7 +121,9 @@ int main(int argc, char** argv) {
 
   const CFilterCatalogue& catalogue = GetFilterCatalogue();
   std::printf("%-20s %10s %10s %7s %10s\n", "effect", "ours ms", "gm ms", "ratio", "preview ms");
+  const std::string only = argc > 3 ? argv[3] : "";
   for (const tagBENCHCASE& c : cases) {
+    if (!only.empty() && CStrAW::w_toA(c.name) != only) continue;
     const tagFILTERENTRY& entry = catalogue.Entry(catalogue.Find(c.name));
     double ours = 0, peer = -1, preview = 0;
     try {

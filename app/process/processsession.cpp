@@ -16,7 +16,7 @@ CProcessSession::CProcessSession(CImageDocument& document, CImageEdits& edits, Q
 CProcessSession::~CProcessSession() { m_runner.Stop(); }
 
 bool CProcessSession::Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& args) {
-  if (IsRunning()) return false;
+  if (IsRunning() || m_bDetached) return false;
   if (!m_document.HasImage() || !m_document.GetImage().isValid()) {
     if (showMessage) showMessage(u"Please Open Image First.", kCaption);
     return false;
@@ -69,12 +69,20 @@ bool CProcessSession::Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& ar
 
 void CProcessSession::Cancel() { m_runner.Cancel(); }
 
+void CProcessSession::Detach() {
+  m_runner.Stop();
+  m_bDetached = true;
+  m_bWaiting = false;
+  m_bApplied = false;
+}
+
 void CProcessSession::CheckDocument() {
+  if (m_bDetached) return;
   if (IsRunning() && m_document.GetEdition() != m_nStartEdition) m_runner.Cancel();
 }
 
 void CProcessSession::OnFinished(tagFILTERRUN run) {
-  if (run.nRequest != m_runner.LastRequest()) return;
+  if (m_bDetached || run.nRequest != m_runner.LastRequest()) return;
   m_bWaiting = false;
   int result = run.nResult;
   if (m_document.GetEdition() != m_nStartEdition || !m_document.HasImage()) {

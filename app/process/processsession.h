@@ -29,6 +29,9 @@ class CProcessSession : public QObject {
   // or there is no image (then "Please Open Image First." was shown).
   bool Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& args);
   void Cancel();
+  // The viewer goes: the run is stopped and nothing touches its document
+  // any more.
+  void Detach();
   bool IsRunning() const { return m_runner.IsRunning() || m_bWaiting; }
   int Percent() const { return m_runner.Percent(); }
   // The image changed under a running filter (another image, an edit):
@@ -60,6 +63,7 @@ class CProcessSession : public QObject {
   CImageDocument& m_document;
   CImageEdits& m_edits;
   bool m_bWaiting = false;  // a run's result is on its way
+  bool m_bDetached = false;
   uint64_t m_nStartEdition = 0;
   bool m_bApplied = false;
   bool m_bUndone = false;

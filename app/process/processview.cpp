@@ -52,6 +52,7 @@ constexpr int kTickMs = 20;
 CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
     : QWidget(parent),
       m_viewer(viewer),
+      m_pViewerAlive(&viewer),
       m_session(viewer.Document(), viewer.EditCommands().Edits(), this) {
   m_session.showMessage = [this](const MyString& text, const MyString& caption) {
     if (m_viewer.showMessage) m_viewer.showMessage(text, caption);
@@ -125,6 +126,12 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 
   m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
   m_viewer.AddPart(m_pOverlay);
+  connect(&m_viewer, &QObject::destroyed, this, [this] {
+    m_previewRunner.Stop();
+    m_nPreviewWanted = 0;
+    m_session.Detach();
+    m_timer.stop();
+  });
 
   CImageEdits& edits = m_viewer.EditCommands().Edits();
   edits.processViewUndo = [this] { return isVisible() && m_session.CanUndo() && Undo() == 1; };
@@ -135,6 +142,12 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 CProcessView::~CProcessView() {
   m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
   m_viewer.AddPart(m_pOverlay);
+  connect(&m_viewer, &QObject::destroyed, this, [this] {
+    m_previewRunner.Stop();
+    m_nPreviewWanted = 0;
+    m_session.Detach();
+    m_timer.stop();
+  });
 
   CImageEdits& edits = m_viewer.EditCommands().Edits();
   edits.processViewUndo = nullptr;
@@ -205,6 +218,7 @@ bool CProcessView::Apply() {
 void CProcessView::Cancel() { m_session.Cancel(); }
 
 void CProcessView::Preview() {
+  if (!m_pViewerAlive) return;
   CFilterPanel* panel = Panel();
   tagFILTERARGS args;
   CImageDocument& document = m_viewer.Document();

@@ -7,6 +7,7 @@
 // holds an application, the viewer's Edit > Undo and Redo come here. GUI
 // thread only.
 
+#include <QPointer>
 #include <QTimer>
 #include <QWidget>
 #include <vector>
@@ -76,6 +77,8 @@ class CProcessView : public QWidget {
   void OnPreview(tagFILTERRUN run);
 
   CImageView& m_viewer;
+  // The viewer may go first when the main window closes.
+  QPointer<CImageView> m_pViewerAlive;
   CProcessSession m_session;
   QToolButton* m_pFilters;
   QPushButton* m_pApply;
