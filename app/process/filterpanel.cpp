@@ -203,8 +203,12 @@ CWhiteBalancePanel::CWhiteBalancePanel(const tagFILTERENTRY& entry, QWidget* par
   auto* group = new QButtonGroup(this);
   group->addButton(m_pWhitePoint);
   group->addButton(m_pTemperature);
+  m_pPick = new QPushButton(tr("Pick"), this);
+  m_pPick->setCheckable(true);
+  m_pPick->setToolTip(tr("Click the image where it should be white"));
   grid->addWidget(m_pWhitePoint, 0, 0);
   grid->addWidget(m_pSwatch, 0, 1);
+  grid->addWidget(m_pPick, 0, 2);
   grid->addWidget(m_pTemperature, 1, 0, 1, 3);
   AddParam(entry.params[0], 2);
   m_rows[0].pLabel->hide();
@@ -230,6 +234,7 @@ void CWhiteBalancePanel::ChooseWhitePoint() {
 }
 
 void CWhiteBalancePanel::SetPickedColor(const QColor& color) {
+  m_pPick->setChecked(false);
   m_whitePoint = color;
   m_pWhitePoint->setChecked(true);
   m_rows[0].pEdit->setEnabled(false);

@@ -69,6 +69,8 @@ class CWhiteBalancePanel : public CFilterPanel {
   tagFILTERARGS Args() const override;
   void SetPickedColor(const QColor& color) override;
   QRadioButton* WhitePointButton() const { return m_pWhitePoint; }
+  // Checked: the next click on the image picks the white point there.
+  QPushButton* PickButton() const { return m_pPick; }
   QRadioButton* TemperatureButton() const { return m_pTemperature; }
   bool HasWhitePoint() const { return m_whitePoint.isValid(); }
 
@@ -80,6 +82,7 @@ class CWhiteBalancePanel : public CFilterPanel {
   QRadioButton* m_pWhitePoint;
   QRadioButton* m_pTemperature;
   QLabel* m_pSwatch;
+  QPushButton* m_pPick;
   QColor m_whitePoint;
 };
 

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QHBoxLayout>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QProgressBar>
@@ -124,6 +125,7 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_timer.setInterval(kTickMs);
   connect(&m_timer, &QTimer::timeout, this, [this] { OnTick(); });
 
+  m_viewer.installEventFilter(this);
   m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
   m_viewer.AddPart(m_pOverlay);
   connect(&m_viewer, &QObject::destroyed, this, [this] {
@@ -140,6 +142,7 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 }
 
 CProcessView::~CProcessView() {
+  m_viewer.installEventFilter(this);
   m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
   m_viewer.AddPart(m_pOverlay);
   connect(&m_viewer, &QObject::destroyed, this, [this] {
@@ -259,6 +262,26 @@ void CProcessView::OnPreview(tagFILTERRUN run) {
   if (run.nResult != FR_DONE || m_viewer.Document().GetEdition() != m_nPreviewEdition) return;
   m_pOverlay->Set(CImageDocument::ToQImage(run.image));
   emit PreviewShown();
+}
+
+bool CProcessView::eventFilter(QObject* watched, QEvent* event) {
+  auto* wb = qobject_cast<CWhiteBalancePanel*>(Panel());
+  if (watched != &m_viewer || event->type() != QEvent::MouseButtonPress || !wb ||
+      !wb->PickButton()->isChecked() || !m_viewer.Document().HasImage())
+    return QWidget::eventFilter(watched, event);
+  // The click picks the image's colour there instead of reaching the mouse tool.
+  const QPoint pt = static_cast<QMouseEvent*>(event)->position().toPoint();
+  const QRect rect = m_viewer.ImageRect();
+  const Magick::Image& image = m_viewer.Document().GetImage();
+  if (!rect.contains(pt) || rect.width() <= 0 || rect.height() <= 0) return true;
+  const size_t x = std::min<size_t>(
+      image.columns() - 1, size_t(double(pt.x() - rect.x()) * image.columns() / rect.width()));
+  const size_t y = std::min<size_t>(
+      image.rows() - 1, size_t(double(pt.y() - rect.y()) * image.rows() / rect.height()));
+  const Magick::ColorRGB color = image.pixelColor(x, y);
+  wb->SetPickedColor(
+      QColor::fromRgbF(float(color.red()), float(color.green()), float(color.blue())));
+  return true;
 }
 
 bool CProcessView::HasPreview() const { return m_pOverlay->IsSet(); }

@@ -61,6 +61,10 @@ class CProcessView : public QWidget {
   QToolButton* RedoButton() const { return m_pRedo; }
   QProgressBar* Bar() const { return m_pBar; }
 
+ protected:
+  // A click on the image while a panel picks a colour.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   // A run ended with this FILTERRESULT.
   void ApplyFinished(int result);

@@ -295,8 +295,19 @@ TEST_F(ProcessView, PanelsBoundTheirValuesAndStartAtTheMinimum) {
   auto* wb = static_cast<CWhiteBalancePanel*>(m_process->Panel());
   EXPECT_TRUE(wb->TemperatureButton()->isChecked());
   EXPECT_EQ(wb->Edit(0)->text().toStdString(), "1500");
-  wb->SetPickedColor(QColor(200, 180, 160));
-  EXPECT_TRUE(wb->Args().bWhitePoint);
+  // With Pick on, a click on the image takes its colour as white point:
+  // the blue block at (10, 10) of the picture.
+  wb->PickButton()->setChecked(true);
+  const QRect image = m_view->ImageRect();
+  const double zoom = m_view->Geometry().Zoom();
+  SendMouse(m_view, QEvent::MouseButtonPress,
+            image.topLeft() + QPoint(int(15 * zoom), int(15 * zoom)), Qt::LeftButton);
+  const tagFILTERARGS args = wb->Args();
+  EXPECT_TRUE(args.bWhitePoint);
+  EXPECT_TRUE(wb->WhitePointButton()->isChecked());
+  EXPECT_FALSE(wb->PickButton()->isChecked());
+  EXPECT_NEAR(Magick::ColorRGB(args.colors[0]).blue(), 1.0, 0.01);
+  EXPECT_NEAR(Magick::ColorRGB(args.colors[0]).red(), 0.0, 0.01);
 }
 
 TEST_F(ProcessView, PreviewsFollowTheParametersAndEndWithTheImageOrApply) {
