@@ -142,16 +142,15 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
 }
 
 CProcessView::~CProcessView() {
-  m_viewer.installEventFilter(this);
-  m_pOverlay = new CPreviewOverlay(m_viewer, [this] { EndPreview(); });
-  m_viewer.AddPart(m_pOverlay);
-  connect(&m_viewer, &QObject::destroyed, this, [this] {
-    m_previewRunner.Stop();
-    m_nPreviewWanted = 0;
-    m_session.Detach();
-    m_timer.stop();
-  });
-
+  m_previewRunner.Stop();
+  m_session.Detach();
+  if (!m_pViewerAlive) {
+    delete m_pOverlay;
+    return;
+  }
+  m_viewer.removeEventFilter(this);
+  m_viewer.RemovePart(m_pOverlay);
+  delete m_pOverlay;
   CImageEdits& edits = m_viewer.EditCommands().Edits();
   edits.processViewUndo = nullptr;
   edits.processViewRedo = nullptr;

@@ -190,6 +190,12 @@ TEST_F(ProcessView, EditUndoAndRedoReachTheViewWhileItIsShown) {
   m_view->OnCommand(IDM_UNDO);
   EXPECT_EQ(Signature(Document().GetImage()), original);
   EXPECT_TRUE(Document().IsModified());
+  // Gone, it leaves nothing behind in the viewer.
+  delete m_process;
+  m_process = nullptr;
+  m_view->repaint();
+  m_view->OnCommand(IDM_REDO);
+  EXPECT_NE(Signature(Document().GetImage()), original);
 }
 
 TEST_F(ProcessView, CancelInTheMiddleLeavesTheImageUnchanged) {
