@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScrollArea>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QToolButton>
@@ -103,9 +104,14 @@ CProcessView::CProcessView(CImageView& viewer, QWidget* parent)
   m_pBar->setRange(0, 100);
   m_pBar->hide();
   box->addWidget(m_pBar);
-  m_pPanels = new QStackedWidget(this);
+  // The panels scroll: a wide panel must not push the viewer aside.
+  auto* scroll = new QScrollArea(this);
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  m_pPanels = new QStackedWidget(scroll);
   m_pPanels->addWidget(new QWidget(m_pPanels));
-  box->addWidget(m_pPanels, 1);
+  scroll->setWidget(m_pPanels);
+  box->addWidget(scroll, 1);
 
   connect(m_pApply, &QPushButton::clicked, this, [this] { Apply(); });
   connect(m_pCancel, &QPushButton::clicked, this, [this] { Cancel(); });
