@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <string>
 
 class CDecodeProgress {
  public:
@@ -19,6 +20,12 @@ class CDecodeProgress {
 // it replaces. Installs the library's handler on first use.
 CDecodeProgress* SetThreadDecodeProgress(CDecodeProgress* progress);
 CDecodeProgress* GetThreadDecodeProgress();
+
+// Registers progress for an operation by the file name its image carries
+// (null removes it). The library reports from its own worker threads too,
+// where the thread says nothing, but its reports on an image start with
+// "[file name]"; a named registration wins over the thread's.
+void SetNamedProgress(const std::string& name, CDecodeProgress* progress);
 
 // Registers progress for the calling thread while in scope.
 class CThreadDecodeProgress {

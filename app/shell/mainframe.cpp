@@ -18,6 +18,7 @@
 #include "corekit/slidesfile.h"
 #include "pixwork/formats.h"
 #include "pixwork/options.h"
+#include "process/processview.h"
 #include "shell/aboutdialog.h"
 #include "shell/acquisitionbridge.h"
 #include "shell/addressplaces.h"
@@ -68,6 +69,7 @@ constexpr int kBarWidth = 100;
 
 // The toolbox's entry among the tool views.
 constexpr int kToolboxEntry = 1;
+constexpr int kProcessEntry = 7;
 
 // The viewer as a command target: the document commands and their state.
 class CViewerCommands : public CCommandTarget {
@@ -169,6 +171,8 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
   m_bridge->WatchVolumes(m_volumes);
   m_volumes->Start();
 
+  m_docks->SetContentFactory(
+      kProcessEntry, [this](QWidget* parent) { return new CProcessView(*m_viewer, parent); });
   m_docks->SetContentFactory(kToolboxEntry, [this](QWidget* parent) {
     m_toolbox = new CToolbox(
         m_router, [this](int id) { SendCommand(id); }, parent);

@@ -74,6 +74,7 @@ int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
 }
 
 void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
+  ++m_nEdition;
   m_data.image = loaded.image;
   m_bHasImage = loaded.bLoaded;
   m_nShownOrientation = loaded.bLoaded ? loaded.nOrientation : 0;
@@ -97,6 +98,7 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
 }
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {
+  ++m_nEdition;
   m_animation->Stop();
   m_nShownOrientation = 0;
   m_data.image = image;
@@ -107,11 +109,13 @@ void CImageDocument::ReplaceImage(const Magick::Image& image) {
 }
 
 void CImageDocument::UpdateImage(const Magick::Image& image) {
+  ++m_nEdition;
   m_data.image = image;
   Changed();
 }
 
 void CImageDocument::Clear() {
+  ++m_nEdition;
   m_animation->Stop();
   m_nShownOrientation = 0;
   m_data.image = Magick::Image();

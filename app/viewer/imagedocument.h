@@ -102,6 +102,9 @@ class CImageDocument : public CLoadTarget {
   int GetShownOrientation() const { return m_nShownOrientation; }
   // The file now holds the image's pixels as shown (written upright).
   void SetShownOrientation(int orientation) { m_nShownOrientation = orientation; }
+  // Counts loads, replacements and edits (not animation frames): work on a
+  // copy of the image commits only while it is unchanged.
+  uint64_t GetEdition() const { return m_nEdition; }
   bool IsModified() const { return m_data.bModified; }
   void SetModified(bool modified) { m_data.bModified = modified; }
   bool HasTransparency() const { return m_data.bTransparent != 0; }
@@ -139,6 +142,7 @@ class CImageDocument : public CLoadTarget {
   QImage m_display;
   bool m_bHasImage = false;
   int m_nShownOrientation = 0;
+  uint64_t m_nEdition = 0;
   // Frames come from the animation of the image shown; a GIF loading on a
   // worker starts its animation before the document takes it.
   std::atomic<bool> m_bFramesAccepted{false};

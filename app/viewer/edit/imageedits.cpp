@@ -71,7 +71,10 @@ int CImageEdits::Undo() {
   return Swap(true);
 }
 
-int CImageEdits::Redo() { return Swap(false); }
+int CImageEdits::Redo() {
+  if (processViewRedo && processViewRedo()) return ER_DONE;
+  return Swap(false);
+}
 
 int CImageEdits::Swap(bool bUndo) {
   if (bUndo ? !CanUndo() : !CanRedo()) return ER_NOTHING;

@@ -55,8 +55,10 @@ class CImageEdits {
   // Both must outlive this object.
   CImageEdits(CImageDocument& document, CImageEditsUi& ui);
 
-  // When set and it returns true, the process view took the undo itself.
+  // When set and it returns true, the process view took the undo (the
+  // redo) itself.
   std::function<bool()> processViewUndo;
+  std::function<bool()> processViewRedo;
 
   int Undo();
   int Redo();
@@ -89,15 +91,18 @@ class CImageEdits {
   // The angle box as degrees: a decimal number, '.' or ',' as the point.
   static int ParseAngle(const MyString& text, double* degrees);
 
+  // Commits edited (undo state saved, modified set) and shows it. Also the
+  // process view's way in, so its results undo and show like any edit.
+  int Commit(const Magick::Image& edited, EDITSHOW how);
+  // The undo (true) or redo swap without asking the process view.
+  int Swap(bool bUndo);
+
  private:
   bool NeedImage(const char16_t* caption);
-  // Commits edited (undo state saved, modified set) and shows it.
-  int Commit(const Magick::Image& edited, EDITSHOW how);
   // Runs a long operation on a copy of the image, holding the load slot
   // with the progress strip; ER_DONE with *result.
   int RunMonitored(const std::function<void(Magick::Image&)>& operation, const char16_t* caption,
                    Magick::Image* result);
-  int Swap(bool bUndo);
 
   CImageDocument& m_document;
   CImageEditsUi& m_ui;
