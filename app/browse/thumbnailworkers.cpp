@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "browse/thumbnailmaker.h"
+#include "corekit/queuedcall.h"
 
 struct CThumbnailWorkers::tagWORKER {
   explicit tagWORKER(ThumbnailCache* cache) : maker(cache) {}
@@ -121,12 +122,8 @@ void CThumbnailWorkers::Run(tagWORKER* worker) {
     --m_nRunning;
     if (!cancelled && !m_bQuit) {
       // Queued to the GUI thread; dropped with this object if it is gone by then.
-      QMetaObject::invokeMethod(
-          this,
-          [this, number = job.nNumber, index = job.cell.nIndex, image = std::move(image)] {
-            Deliver(number, index, image);
-          },
-          Qt::QueuedConnection);
+      QueueCall(this, [this, number = job.nNumber, index = job.cell.nIndex,
+                       image = std::move(image)] { Deliver(number, index, image); });
     }
   }
 }

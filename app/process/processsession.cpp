@@ -2,6 +2,7 @@
 
 #include <QPointer>
 
+#include "corekit/queuedcall.h"
 #include "corekit/straw.h"
 #include "viewer/edit/imageedits.h"
 #include "viewer/imagedocument.h"
@@ -45,23 +46,17 @@ bool CProcessSession::Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& ar
       run.nResult = FR_NOTHING;
       run.strError = e.what();
     }
-    QMetaObject::invokeMethod(
-        this,
-        [self, run = std::move(run)]() mutable {
-          if (self) self->OnFinished(std::move(run));
-        },
-        Qt::QueuedConnection);
+    QueueCall(this, [self, run = std::move(run)]() mutable {
+      if (self) self->OnFinished(std::move(run));
+    });
     emit StateChanged();
     return true;
   }
   m_runner.Start(entry, std::move(copy), args, [self](tagFILTERRUN run) {
     // Queued to the GUI thread; dropped when the session is gone.
-    QMetaObject::invokeMethod(
-        self.data(),
-        [self, run = std::move(run)]() mutable {
-          if (self) self->OnFinished(std::move(run));
-        },
-        Qt::QueuedConnection);
+    QueueCall(self.data(), [self, run = std::move(run)]() mutable {
+      if (self) self->OnFinished(std::move(run));
+    });
   });
   emit StateChanged();
   return true;

@@ -15,6 +15,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "corekit/queuedcall.h"
 #include "viewer/edit/editcommands.h"
 #include "viewer/imageview.h"
 
@@ -251,12 +252,9 @@ void CProcessView::Preview() {
   m_nPreviewWanted = m_previewRunner.Start(
       panel->Entry(), std::move(small), CFilterCatalogue::PreviewArgs(panel->Entry(), args, scale),
       [self](tagFILTERRUN run) {
-        QMetaObject::invokeMethod(
-            self.data(),
-            [self, run = std::move(run)]() mutable {
-              if (self) self->OnPreview(std::move(run));
-            },
-            Qt::QueuedConnection);
+        QueueCall(self.data(), [self, run = std::move(run)]() mutable {
+          if (self) self->OnPreview(std::move(run));
+        });
       });
 }
 
