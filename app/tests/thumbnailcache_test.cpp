@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -200,10 +201,16 @@ TEST_F(ThumbnailCacheTest, PortfolioPreparesTheMirrorOfEverySlidesFolder) {
 
 TEST_F(ThumbnailCacheTest, StopEndsTheWriterAfterTheRequestInHand) {
   constexpr int kCount = 60;
+  // Everything is made first, so the writes are queued faster than one is written.
+  std::vector<fs::path> sources;
+  std::vector<tagTHUMBSTAMP> stamps;
   for (int i = 0; i < kCount; ++i) {
-    const fs::path source = Source("s" + std::to_string(i) + ".jpg");
-    ASSERT_TRUE(cache->QueueWrite(Gradient(300, 300), W(source), StampOf(source)));
+    sources.push_back(Source("s" + std::to_string(i) + ".jpg"));
+    stamps.push_back(StampOf(sources.back()));
   }
+  const QImage picture = Gradient(300, 300);
+  for (int i = 0; i < kCount; ++i)
+    ASSERT_TRUE(cache->QueueWrite(picture, W(sources[size_t(i)]), stamps[size_t(i)]));
   stop.Set();
   cache->Release();
   const fs::path mirror = dir / "LorimoCache" / photos.relative_path();
