@@ -12,6 +12,7 @@
 #include "codecs/imagelibrary.h"
 #include "codecs/imagereader.h"
 #include "corekit/straw.h"
+#include "pixwork/options.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -249,4 +250,18 @@ TEST(Paintweller, EmbeddedColourProfilesAreShownInSrgb) {
   // Without the conversion the saturated red would be visibly off.
   EXPECT_GT(std::abs(int(converted[0]) - int(srgb[0])) + std::abs(int(converted[1]) - int(srgb[1])),
             10);
+
+  // Bitmaps handed to plug-ins and the image service are converted alike,
+  // and nothing is when the option is off.
+  Magick::Image adobeImage;
+  ASSERT_EQ(DecodeImageFile(CStrAW::FromPath(dir / "adobe.png"), &adobeImage), 1);
+  HBITMAP bitmap = CPaintweller::Object2DDB(adobeImage, nullptr);
+  ASSERT_NE(bitmap, nullptr);
+  const uint8_t* first = bitmap->pPixels;  // B, G, R of the red patch
+  EXPECT_LE(std::abs(int(first[2]) - reference.pixelColor(0, 0).red()), 3);
+  EXPECT_LE(std::abs(int(first[1]) - reference.pixelColor(0, 0).green()), 3);
+  DeleteBitmap32(bitmap);
+  gVO[VO_COLOUR_PROFILES].bFlag = 0;
+  EXPECT_EQ(CPaintweller::Object2QImage(adobeImage).pixelColor(0, 0).red(), int(converted[0]));
+  gVO[VO_COLOUR_PROFILES].bFlag = 1;
 }

@@ -18,6 +18,18 @@ QColor FromColorRef(uint32_t color) {
 
 int MarginOf(int client, int zoomed) { return std::max(0, (client - zoomed) / 2); }
 
+// BGRA pixels of an image with an embedded colour profile, turned into sRGB
+// for the screen unless the user switched that off.
+void ConvertForScreen(const Magick::Image& image, uint8_t* bgra, size_t pixelCount) {
+  if (!gVO[VO_COLOUR_PROFILES].bFlag) return;
+  const Magick::Blob profile = image.iccColorProfile();
+  std::string warning;
+  if (profile.length() > 0 &&
+      !ConvertBgraToSrgb(profile.data(), profile.length(), bgra, pixelCount, &warning) &&
+      !warning.empty())
+    ReportLibraryWarning(warning);
+}
+
 }  // namespace
 
 void CPaintweller::PaintRect(QPainter* dc, const QRect& rect, uint32_t color) {
@@ -79,15 +91,7 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
   try {
     // 32-bit rows are width * 4 bytes without padding: one call fills them all.
     ExportBgraPixels(source, 0, height, out.bits());
-    if (gVO[VO_COLOUR_PROFILES].bFlag) {
-      const Magick::Blob profile = source.iccColorProfile();
-      std::string warning;
-      if (profile.length() > 0 &&
-          !ConvertBgraToSrgb(profile.data(), profile.length(), out.bits(), width * height,
-                             &warning) &&
-          !warning.empty())
-        ReportLibraryWarning(warning);
-    }
+    ConvertForScreen(source, out.bits(), width * height);
   } catch (const std::exception&) {
     return QImage();
   }
@@ -122,6 +126,14 @@ HBITMAP CPaintweller::Object2DDB(const Magick::Image& source, const SIZE* size) 
     if (!bitmap) return nullptr;
     for (int32_t y = 0; y < bitmap->nHeight; ++y)
       ExportBgraPixels(image, size_t(y), 1, bitmap->pPixels + size_t(y) * size_t(bitmap->nStride));
+    // One conversion for the whole bitmap when its rows follow each other.
+    if (bitmap->nStride == bitmap->nWidth * 4) {
+      ConvertForScreen(image, bitmap->pPixels, size_t(bitmap->nWidth) * size_t(bitmap->nHeight));
+    } else {
+      for (int32_t y = 0; y < bitmap->nHeight; ++y)
+        ConvertForScreen(image, bitmap->pPixels + size_t(y) * size_t(bitmap->nStride),
+                         size_t(bitmap->nWidth));
+    }
   } catch (const std::exception&) {
     return nullptr;
   }
