@@ -13,6 +13,8 @@
 #include "codecs/imagereader.h"
 #include "codecs/jpegscaled.h"
 #include "codecs/librarylog.h"
+#include "codecs/losslessjpeg.h"
+#include "codecs/orientation.h"
 #include "corekit/atomicfile.h"
 #include "corekit/straw.h"
 
@@ -47,56 +49,10 @@ int DecodeJpegBytes(void* turbo, const unsigned char* data, size_t size, QImage*
   return 1;
 }
 
-int OrientationOf(const Exiv2::ExifData& exif) {
-  static const char* const kKeys[] = {"Exif.Image.Orientation", "Exif.Thumbnail.Orientation",
-                                      "Exif.Photo.Orientation", "Exif.GPSInfo.Orientation",
-                                      "Exif.Iop.Orientation"};
-  for (const char* key : kKeys) {
-    // Keys the library has no name for are looked up by group and tag.
-    const std::string group = std::string(key).substr(5, std::string(key).rfind('.') - 5);
-    for (const Exiv2::Exifdatum& datum : exif) {
-      if (datum.tag() != 0x0112 || datum.groupName() != group || datum.count() == 0) continue;
-      return int(datum.toLong(0));
-    }
-  }
-  return 0;
-}
-
 }  // namespace
 
 QImage OrientImage(const QImage& image, int orientation) {
-  switch (orientation) {
-    case 2:
-      return image.mirrored(true, false);
-    case 3:
-      return image.transformed(QTransform().rotate(180));
-    case 4:
-      return image.mirrored(false, true);
-    case 5:
-      return image.transformed(QTransform().rotate(90)).mirrored(true, false);
-    case 6:
-      return image.transformed(QTransform().rotate(90));
-    case 7:
-      return image.transformed(QTransform().rotate(90)).mirrored(false, true);
-    case 8:
-      return image.transformed(QTransform().rotate(270));
-    default:
-      return image;
-  }
-}
-
-int ReadExifOrientationOf(const MyString& path) {
-  InitializeLibraries();
-  // Exiv2 would open a named pipe or a device and wait on it.
-  if (!IsReadableImageFile(path)) return 0;
-  try {
-    Exiv2::Image::AutoPtr file = Exiv2::ImageFactory::open(path.ToUtf8());
-    if (!file.get()) return 0;
-    file->readMetadata();
-    return OrientationOf(file->exifData());
-  } catch (const std::exception&) {
-    return 0;
-  }
+  return TransformThumbnail(image, UprightTransform(orientation));
 }
 
 CThumbnailDecoder::CThumbnailDecoder() : m_hTurbo(tjInitDecompress()) { InitializeLibraries(); }
@@ -195,13 +151,13 @@ int CThumbnailDecoder::DecodeJpeg(const SIZE* hint, CDecodeCancel* cancel, QImag
 
 int CThumbnailDecoder::ReadEmbeddedPreview(const MyString& path, const SIZE& box, QImage* image,
                                            int* orientation) {
-  *orientation = 0;
+  *orientation = 1;
   if (!m_hTurbo || box.cx <= 0 || box.cy <= 0 || !IsReadableImageFile(path)) return 0;
   try {
     Exiv2::Image::AutoPtr file = Exiv2::ImageFactory::open(path.ToUtf8());
     if (!file.get()) return 0;
     file->readMetadata();
-    *orientation = OrientationOf(file->exifData());
+    *orientation = OrientationOfExif(file->exifData());
     Exiv2::PreviewManager previews(*file);
     Exiv2::PreviewPropertiesList list = previews.getPreviewProperties();
     std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) {

@@ -45,10 +45,5 @@ class CThumbnailDecoder {
   std::string m_buffer;
 };
 
-// The EXIF orientation (tag 274) of the file: the first of the EXIF
-// directories that holds one, in the order IFD0, IFD1, Exif, GPS, Interop;
-// 0 when none does or the file has no EXIF data.
-int ReadExifOrientationOf(const MyString& path);
-
 // image turned upright for an EXIF orientation (2 to 8; others leave it).
 QImage OrientImage(const QImage& image, int orientation);

@@ -5,6 +5,8 @@
 #include "browse/sharedthumbnails.h"
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailentry.h"
+#include "codecs/losslessjpeg.h"
+#include "codecs/orientation.h"
 
 namespace {
 
@@ -28,7 +30,7 @@ QImage CThumbnailMaker::FromCache(const MyString& path, const SIZE& box) {
       !m_pCache->ReadCachedThumbnail(path, stamp, &entry, m_decoder.TurboHandle()))
     return QImage();
   // Entries keep the file's orientation.
-  if (m_bUpright) entry = OrientImage(entry, ReadExifOrientationOf(path));
+  if (m_bUpright) entry = OrientImage(entry, ReadFileOrientation(path));
   if (entry.width() == box.cx && entry.height() == box.cy) return entry;
   return Scaled(entry, FitSize(entry.width(), entry.height(), box.cx, box.cy), true);
 }
@@ -63,7 +65,8 @@ QImage CThumbnailMaker::FromImage(CThumbnailOwner& owner, const MyString& path, 
   // Small pictures are read again quickly: by the file's own size, not the
   // reduced decode's (a 2300 x 1725 photo read at 1/8 is 288 x 216).
   bool keep = caching && stamped && (header.cx >= kMinCachedSide || header.cy >= kMinCachedSide);
-  if (m_bUpright) image = OrientImage(image, ReadExifOrientationOf(path));
+  const int orientation = m_bUpright ? ReadFileOrientation(path) : 1;
+  image = OrientImage(image, orientation);
 
   if ((image.width() > generation.cx || image.height() > generation.cy) &&
       !owner.cancel.IsCancelled())
@@ -72,11 +75,7 @@ QImage CThumbnailMaker::FromImage(CThumbnailOwner& owner, const MyString& path, 
   bool queued = false;
   // An upright picture is turned back: entries keep the file's orientation.
   const auto entryOf = [&](const QImage& picture) {
-    if (!m_bUpright) return picture;
-    const int orientation = ReadExifOrientationOf(path);
-    QImage back = picture;
-    // The inverse turn: 6 and 8 undo each other; the rest are their own inverse.
-    return OrientImage(back, orientation == 6 ? 8 : orientation == 8 ? 6 : orientation);
+    return TransformThumbnail(picture, InverseTransform(UprightTransform(orientation)));
   };
   if (keep && (generation.cx == side || generation.cy == side)) {
     queued = m_pCache->QueueWrite(entryOf(image), path, stamp);

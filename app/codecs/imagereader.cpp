@@ -21,9 +21,9 @@ class CFileReader {
   explicit CFileReader(const CImageReadRequest& request) : m_request(request) {}
 
   // 1 and the image; 0 with the reason in error (our own coders); GraphicsMagick errors throw.
-  int Read(CImageReadResult* result) {
+  // sniffed: the kind the file's first bytes show.
+  int Read(IMAGEKIND sniffed, CImageReadResult* result) {
     const MyString& path = m_request.path;
-    const IMAGEKIND sniffed = SniffImageFile(path);
     const IMAGEKIND named = KindOfExtension(m_request.extension);
     // Our own coders go by content first, then by name.
     IMAGEKIND own = IK_UNKNOWN;
@@ -134,12 +134,10 @@ int ReadImageFile(const CImageReadRequest& asked, CImageReadResult* result) {
   InitializeImageLibrary();
   CImageReadRequest request = asked;
   const bool readable = IsReadableImageFile(request.path, &result->error);
+  const IMAGEKIND sniffed = readable ? SniffImageFile(request.path) : IK_UNKNOWN;
   // Cameras and phones write the orientation into JPEG and TIFF files.
-  if (readable && request.bUpright) {
-    const IMAGEKIND kind = SniffImageFile(request.path);
-    if (kind == IK_JPEG || kind == IK_TIFF)
-      result->nOrientation = ReadFileOrientation(request.path);
-  }
+  if (request.bUpright && (sniffed == IK_JPEG || sniffed == IK_TIFF))
+    result->nOrientation = ReadFileOrientation(request.path);
   // A picture stored on its side is decoded for the box turned with it.
   SIZE turnedHint;
   if (request.sizeHint && result->nOrientation >= 5) {
@@ -150,7 +148,7 @@ int ReadImageFile(const CImageReadRequest& asked, CImageReadResult* result) {
   CFileReader reader(request);
   bool failed = false;
   try {
-    if (!readable || !reader.Read(result)) failed = true;
+    if (!readable || !reader.Read(sniffed, result)) failed = true;
   } catch (const Magick::Exception& e) {
     failed = true;
     result->error = e.what();

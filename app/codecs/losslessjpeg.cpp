@@ -196,6 +196,13 @@ int ComposeTransforms(int first, int then) {
   return LT_NONE;
 }
 
+int InverseTransform(int code) {
+  // Quarter turns undo each other; every other transform is its own inverse.
+  if (code == LT_ROTATE90) return LT_ROTATE270;
+  if (code == LT_ROTATE270) return LT_ROTATE90;
+  return code;
+}
+
 int MapExifOrientation(int orientation, int code) {
   if (orientation < 1 || orientation > 8) return orientation;
   switch (code) {

@@ -29,6 +29,8 @@ enum LOSSLESSTRANSFORM : int {
 int UprightTransform(int orientation);
 // The one transform that does first, then then.
 int ComposeTransforms(int first, int then);
+// The transform that undoes code.
+int InverseTransform(int code);
 
 // The EXIF Orientation value (1..8) that describes the same scene after the
 // pixels were transformed by code. Other values are returned unchanged.

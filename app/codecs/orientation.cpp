@@ -2,6 +2,7 @@
 
 #include <exiv2/exiv2.hpp>
 
+#include "codecs/imagelibrary.h"
 #include "codecs/librarylog.h"
 #include "codecs/losslessjpeg.h"
 #include "corekit/straw.h"
@@ -27,17 +28,26 @@ void ResetProfileOrientation(Magick::Image& image) {
 
 }  // namespace
 
+int OrientationOfExif(const Exiv2::ExifData& exif) {
+  static const char* const kGroups[] = {"Image", "Thumbnail", "Photo", "GPSInfo", "Iop"};
+  // Tags the library has no name for in a group are found by group and number.
+  for (const char* group : kGroups)
+    for (const Exiv2::Exifdatum& datum : exif) {
+      if (datum.tag() != 0x0112 || datum.groupName() != group || datum.count() == 0) continue;
+      const long value = datum.toLong(0);
+      return value >= 1 && value <= 8 ? int(value) : 1;
+    }
+  return 1;
+}
+
 int ReadFileOrientation(const MyString& path) {
   InstallLibraryWarningHandlers();
+  if (!IsReadableImageFile(path)) return 1;
   try {
     auto file = Exiv2::ImageFactory::open(CStrAW::w_toA(path));
     if (!file.get()) return 1;
     file->readMetadata();
-    const Exiv2::ExifData& exif = file->exifData();
-    const auto it = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-    if (it == exif.end() || it->count() == 0) return 1;
-    const long value = it->toLong(0);
-    return value >= 1 && value <= 8 ? int(value) : 1;
+    return OrientationOfExif(file->exifData());
   } catch (const std::exception&) {
     // No metadata Exiv2 can read: nothing says the picture is turned.
     return 1;

@@ -9,8 +9,16 @@
 
 #include "corekit/mystring.h"
 
-// The file's EXIF Orientation, 1..8; 1 when it has none, when the value is
-// outside 1..8 or when the metadata cannot be read.
+namespace Exiv2 {
+class ExifData;
+}
+
+// The EXIF Orientation of a file's metadata: the first of the EXIF
+// directories that holds one, in the order IFD0, IFD1, Exif, GPS, Interop;
+// 1..8, or 1 when none does or the value is outside 1..8.
+int OrientationOfExif(const Exiv2::ExifData& exif);
+// The same read from the file (a regular file only: Exiv2 would wait on a
+// named pipe); 1 when its metadata cannot be read.
 int ReadFileOrientation(const MyString& path);
 
 // Turns the image by a LOSSLESSTRANSFORM code (rotations, mirrors and the
