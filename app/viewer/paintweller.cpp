@@ -124,16 +124,11 @@ HBITMAP CPaintweller::Object2DDB(const Magick::Image& source, const SIZE* size) 
     }
     bitmap.reset(CreateBitmap32(int32_t(image.columns()), int32_t(image.rows())));
     if (!bitmap) return nullptr;
-    for (int32_t y = 0; y < bitmap->nHeight; ++y)
-      ExportBgraPixels(image, size_t(y), 1, bitmap->pPixels + size_t(y) * size_t(bitmap->nStride));
-    // One conversion for the whole bitmap when its rows follow each other.
-    if (bitmap->nStride == bitmap->nWidth * 4) {
-      ConvertForScreen(image, bitmap->pPixels, size_t(bitmap->nWidth) * size_t(bitmap->nHeight));
-    } else {
-      for (int32_t y = 0; y < bitmap->nHeight; ++y)
-        ConvertForScreen(image, bitmap->pPixels + size_t(y) * size_t(bitmap->nStride),
-                         size_t(bitmap->nWidth));
-    }
+    // The bitmap's rows follow each other (stride = width * 4): one export,
+    // one conversion.
+    const size_t pixels = size_t(bitmap->nWidth) * size_t(bitmap->nHeight);
+    ExportBgraPixels(image, 0, image.rows(), bitmap->pPixels);
+    ConvertForScreen(image, bitmap->pPixels, pixels);
   } catch (const std::exception&) {
     return nullptr;
   }
