@@ -9,10 +9,13 @@
 #include <vector>
 
 // The median wall time of runs calls of work, in milliseconds; a failed
-// run ends the benchmark, since its figure would mean nothing.
-inline double MedianMs(int runs, const std::function<bool()>& work) {
+// run ends the benchmark, since its figure would mean nothing. prepare, when
+// given, runs untimed before each call.
+inline double MedianMs(int runs, const std::function<bool()>& work,
+                       const std::function<void()>& prepare = nullptr) {
   std::vector<double> times;
   for (int i = 0; i < runs; ++i) {
+    if (prepare) prepare();
     const auto start = std::chrono::steady_clock::now();
     if (!work()) {
       std::fprintf(stderr, "run failed\n");

@@ -75,6 +75,9 @@ int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
 
 void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   ++m_nEdition;
+  // The image shown until now is let go of elsewhere.
+  m_readAhead.DropLater(m_data.image, m_display);
+  m_display = QImage();
   m_data.image = loaded.image;
   m_bHasImage = loaded.bLoaded;
   m_nShownOrientation = loaded.bLoaded ? loaded.nOrientation : 0;
@@ -94,7 +97,16 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   // Frames playing now belong to this load only if it started them; an older
   // load delivered while a newer GIF loads must not let that GIF's frames in.
   m_bFramesAccepted = loaded.bLoaded && loaded.bAnimated;
+  // An image read ahead comes with its display form; one read now leaves
+  // its display form there for a step back to it.
+  QImage prepared;
+  if (loaded.bLoaded && m_readAhead.FindDisplay(m_data.image, &prepared)) {
+    m_display = prepared;
+    if (m_changed) m_changed();
+    return;
+  }
   Changed();
+  if (loaded.bLoaded) m_readAhead.AttachDisplay(m_data.image, m_display);
 }
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {

@@ -126,6 +126,7 @@ class CImageDocument : public CLoadTarget {
   void OnLoadFinished(bool success, bool hasTransparency, const Magick::Color& transparentColor,
                       int orientation) override;
   bool GetTransparency(Magick::Color* color) const override;
+  CReadAhead* GetReadAhead() override { return &m_readAhead; }
 
   // BGRA bytes of an image, as the widget draws it.
   static QImage ToQImage(const Magick::Image& image);
@@ -150,4 +151,5 @@ class CImageDocument : public CLoadTarget {
   std::unique_ptr<CGifAnimation> m_animation;
   std::function<void()> m_changed;
   std::function<bool()> m_autoplay;
+  CReadAhead m_readAhead;
 };

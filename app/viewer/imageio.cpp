@@ -181,7 +181,17 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   request.bAllFrames = viewer != nullptr;
   request.bUpright = viewer != nullptr && gVO[VO_UPRIGHT].bFlag != 0;
   CImageReadResult result;
-  bool failed = !ReadImageFile(request, &result);
+  // A result decoded ahead is taken as if read now: what follows (messages,
+  // animation, transparency) is the same.
+  CReadAhead* ahead = viewer ? viewer->GetReadAhead() : nullptr;
+  tagREADAHEADKEY key;
+  tagFILESTAMP stamp;
+  if (ahead) {
+    ViewerReadAheadKey(path, sizeHint, &key);
+    // Read before the file is: a change while it is read makes it stale.
+    if (!ReadFileStamp(path, &stamp)) ahead = nullptr;
+  }
+  bool failed = !(ahead && ahead->Take(key, &result)) && !ReadImageFile(request, &result);
   Magick::Image image = result.image;
   if (viewer && !result.frames.empty()) {
     // The image shares its pixels with the first frame, which the GUI thread
@@ -202,6 +212,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   const bool cancelled = CProgressMonitor::IsClosing() || (monitor && monitor->IsCancelled());
   // The decode is over: what follows must not be aborted by its Cancel.
   if (monitor) monitor->End();
+  if (ahead && !failed && !cancelled) ahead->Remember(key, stamp, result);
   if (cancelled) {
     image = BlackImage();
     failed = true;
@@ -255,6 +266,19 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
   if (!AnyAutoplayRunning() && (reportAlways || ShowErrorsOption()))
     ShowImageMessage(owner, error, u"Lorimo: SaveImage() function");
   return false;
+}
+
+bool ViewerReadAheadKey(const MyString& path, const SIZE* sizeHint, tagREADAHEADKEY* key) {
+  std::string forced;
+  const MyString extension = ReadingExtension(path, &forced);
+  if (extension.IsEmpty()) return false;
+  key->path = path;
+  key->extension = extension;
+  key->forcedFormat = forced;
+  key->szHint = sizeHint && sizeHint->cx > 0 && sizeHint->cy > 0 ? *sizeHint : SIZE{};
+  key->bUpright = gVO[VO_UPRIGHT].bFlag != 0;
+  key->bColourProfiles = gVO[VO_COLOUR_PROFILES].bFlag != 0;
+  return true;
 }
 
 int ReadImageHeader(const MyString& path, SIZE* size) {

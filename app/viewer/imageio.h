@@ -14,6 +14,7 @@
 #include "codecs/imagewriter.h"
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
+#include "viewer/readahead.h"
 
 class CProgressMonitor;
 
@@ -43,6 +44,8 @@ class CLoadTarget {
                               const Magick::Color& transparentColor, int orientation) = 0;
   // The document's transparency colour, when it has one (SaveImage).
   virtual bool GetTransparency(Magick::Color* color) const = 0;
+  // Images decoded ahead for this viewer (null: none).
+  virtual CReadAhead* GetReadAhead() { return nullptr; }
 };
 
 void RegisterLoadTarget(HWND window, CLoadTarget* target);
@@ -70,6 +73,10 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
 // The size from the file's header only, as LoadImage would read the file
 // (files without extension by the chosen format). 1 on success.
 int ReadImageHeader(const MyString& path, SIZE* size);
+
+// How a viewer load of path would read it, as a read-ahead key (the
+// settings as they are now). False when such a file may not be opened.
+bool ViewerReadAheadKey(const MyString& path, const SIZE* sizeHint, tagREADAHEADKEY* key);
 
 // The short message of the last failed load ("Unknown error" when it was
 // no decoder error).

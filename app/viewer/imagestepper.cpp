@@ -61,6 +61,7 @@ int CImageStepper::OpenFolder(const MyString& folder, const tagSTEPOPTIONS& opti
   if (!m_position.HasImage()) {
     // Nothing to show: whatever a worker still loads is out of date.
     m_nDelivered = ++m_nRequest;
+    ForgetShown();
     return 0;
   }
   return LoadHere(options);
@@ -77,6 +78,7 @@ int CImageStepper::OpenPortfolio(const MyString& path, const tagSTEPOPTIONS& opt
   ReadPortfolioDelays(portfolio.GetSlides());
   if (!m_position.HasImage()) {
     m_nDelivered = ++m_nRequest;
+    ForgetShown();
     return 0;
   }
   return LoadHere(options);
@@ -168,6 +170,13 @@ void CImageStepper::Clear() {
   m_strPortfolio = MyString();
   m_delays.clear();
   m_nDelivered = ++m_nRequest;
+  ForgetShown();
+}
+
+void CImageStepper::ForgetShown() {
+  if (m_pReadAhead) m_pReadAhead->Want(nullptr, {});
+  m_nShownIndex = -1;
+  m_strShownPath = MyString();
 }
 
 int CImageStepper::LoadHere(const tagSTEPOPTIONS& options) {
@@ -182,6 +191,7 @@ int CImageStepper::LoadHere(const tagSTEPOPTIONS& options) {
 }
 
 int CImageStepper::LoadPathHere(const MyString& path, int index, const tagSTEPOPTIONS& options) {
+  m_lastOptions = options;
   tagLOADEDIMAGE loaded;
   loaded.nRequest = ++m_nRequest;
   loaded.nIndex = index;
@@ -200,6 +210,7 @@ int CImageStepper::LoadPathHere(const MyString& path, int index, const tagSTEPOP
 }
 
 void CImageStepper::LoadOnWorker(const tagSTEPOPTIONS& options) {
+  m_lastOptions = options;
   const uint64_t request = ++m_nRequest;
   std::lock_guard<std::mutex> lock(m_workerMutex);
   m_nWanted = request;
@@ -258,4 +269,45 @@ void CImageStepper::Deliver(const tagLOADEDIMAGE& loaded) {
   if (loaded.nRequest <= m_nDelivered) return;
   m_nDelivered = loaded.nRequest;
   if (onLoaded) onLoaded(loaded);
+  ReadAheadFrom(loaded);
+}
+
+void CImageStepper::ReadAheadFrom(const tagLOADEDIMAGE& loaded) {
+  if (!m_pReadAhead || loaded.bSkipped) return;
+  if (!loaded.bLoaded) {
+    ForgetShown();
+    return;
+  }
+  MyString next;
+  {
+    ListGuard guard(m_position.GetLock());
+    const int last = m_position.GetLast();
+    // The direction of the step that led here; a jump keeps the last one.
+    if (m_nShownIndex >= 0 && loaded.nIndex >= 0 && loaded.nIndex != m_nShownIndex) {
+      if (m_nShownIndex == last && loaded.nIndex == 0 && last > 1)
+        m_bForward = true;
+      else if (m_nShownIndex == 0 && loaded.nIndex == last && last > 1)
+        m_bForward = false;
+      else
+        m_bForward = loaded.nIndex > m_nShownIndex;
+    }
+    int index = loaded.nIndex + (m_bForward ? 1 : -1);
+    if (index > last) index = m_lastOptions.bRollOver ? 0 : -1;
+    if (index < 0 && !m_bForward) index = m_lastOptions.bRollOver ? last : -1;
+    if (index >= 0 && index != loaded.nIndex)
+      if (const CFileEntry* entry = m_position.GetList().GetEntry(index)) next = entry->strPath;
+  }
+  const SIZE& size = m_lastOptions.szSizeHint;
+  const SIZE* hint = size.cx > 0 && size.cy > 0 ? &size : nullptr;
+  tagREADAHEADKEY shown;
+  const bool bShown = ViewerReadAheadKey(loaded.strPath, hint, &shown);
+  std::vector<tagREADAHEADKEY> ahead;
+  for (const MyString& path : {next, m_strShownPath}) {
+    tagREADAHEADKEY key;
+    if (!path.IsEmpty() && !(path == loaded.strPath) && ViewerReadAheadKey(path, hint, &key))
+      ahead.push_back(key);
+  }
+  m_pReadAhead->Want(bShown ? &shown : nullptr, ahead);
+  m_nShownIndex = loaded.nIndex;
+  m_strShownPath = loaded.strPath;
 }

@@ -51,6 +51,9 @@ class CImageStepper : public QObject {
 
   // The viewer window loads are aimed at (progress strip, animation).
   void SetTarget(HWND viewer) { m_hTarget = viewer; }
+  // Once an image is shown, the next one in the direction of the last step
+  // and the one just left are decoded ahead there (null: no read-ahead).
+  void SetReadAhead(CReadAhead* ahead) { m_pReadAhead = ahead; }
 
   // Asked on the GUI thread before a load replaces the shown image; false
   // cancels the step (the position goes back). Null: go on.
@@ -110,10 +113,18 @@ class CImageStepper : public QObject {
   // Reads the current entry and loads it (any thread).
   tagLOADEDIMAGE LoadCurrent(uint64_t request, const SIZE& hint, int bReport);
   void Deliver(const tagLOADEDIMAGE& loaded);
+  void ReadAheadFrom(const tagLOADEDIMAGE& loaded);
+  void ForgetShown();
   bool AskToSave();
   void ReadPortfolioDelays(const std::vector<CSlide>& slides);
 
   HWND m_hTarget = nullptr;
+  CReadAhead* m_pReadAhead = nullptr;
+  // The options of the newest load and what was shown before (GUI thread).
+  tagSTEPOPTIONS m_lastOptions;
+  int m_nShownIndex = -1;
+  MyString m_strShownPath;
+  bool m_bForward = true;
   CListPosition m_position;
   MyString m_strPortfolio;
   std::vector<int32_t> m_delays;

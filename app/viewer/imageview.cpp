@@ -80,6 +80,7 @@ CImageView::CImageView(QWidget* parent)
   m_pDocument->SetAutoplayQuery([this] { return m_slideshow.IsRunning(); });
 
   m_pStepper->SetTarget(m_hWnd);
+  m_pStepper->SetReadAhead(m_pDocument->GetReadAhead());
   m_pStepper->askToSave = [this] { return AskToSave(); };
   m_pStepper->handOver = [this](bool bForward) {
     return favoritesHandOver && favoritesHandOver(bForward);

@@ -20,8 +20,9 @@ int MarginOf(int client, int zoomed) { return std::max(0, (client - zoomed) / 2)
 
 // BGRA pixels of an image with an embedded colour profile, turned into sRGB
 // for the screen unless the user switched that off.
-void ConvertForScreen(const Magick::Image& image, uint8_t* bgra, size_t pixelCount) {
-  if (!gVO[VO_COLOUR_PROFILES].bFlag) return;
+void ConvertForScreen(const Magick::Image& image, uint8_t* bgra, size_t pixelCount,
+                      bool bColourProfiles = gVO[VO_COLOUR_PROFILES].bFlag != 0) {
+  if (!bColourProfiles) return;
   const Magick::Blob profile = image.iccColorProfile();
   std::string warning;
   if (profile.length() > 0 &&
@@ -79,6 +80,10 @@ int CPaintweller::DisplayDib2(const tagPAINTDATA& paint, const tagIMAGEDATA& dat
 }
 
 QImage CPaintweller::Object2QImage(const Magick::Image& source) {
+  return Object2QImage(source, gVO[VO_COLOUR_PROFILES].bFlag != 0);
+}
+
+QImage CPaintweller::Object2QImage(const Magick::Image& source, bool bColourProfiles) {
   const size_t width = source.columns(), height = source.rows();
   if (width == 0 || height == 0 || width > size_t(kMaxBitmapSide) ||
       height > size_t(kMaxBitmapSide))
@@ -91,7 +96,7 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source) {
   try {
     // 32-bit rows are width * 4 bytes without padding: one call fills them all.
     ExportBgraPixels(source, 0, height, out.bits());
-    ConvertForScreen(source, out.bits(), width * height);
+    ConvertForScreen(source, out.bits(), width * height, bColourProfiles);
   } catch (const std::exception&) {
     return QImage();
   }

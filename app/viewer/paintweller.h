@@ -59,4 +59,6 @@ class CPaintweller {
   // The image in the display form DisplayDib2 draws from (BGRA); null when
   // it is empty or cannot be converted.
   static QImage Object2QImage(const Magick::Image& image);
+  // The same with the embedded profile used or not as told (any thread).
+  static QImage Object2QImage(const Magick::Image& image, bool bColourProfiles);
 };
