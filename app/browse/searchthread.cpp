@@ -205,7 +205,7 @@ CSearchThread::~CSearchThread() {
 
 int CSearchThread::Start(const tagSEARCHQUERY& query, ResultFct onResult,
                          std::function<void()> onDone) {
-  if (m_bRunning) return 0;
+  if (m_bRunning || !onResult) return 0;
   Wait();
   m_bStop = false;
   m_bRunning = true;
