@@ -191,6 +191,11 @@ void CFolderWatcher::UTNotify(const tagWATCHITEM& item) {
   }
 }
 
+bool CFolderWatcher::IsWatched(const MyString& path) const {
+  std::lock_guard<std::recursive_mutex> lock(m_lock);
+  return std::find(m_armed.begin(), m_armed.end(), path) != m_armed.end();
+}
+
 std::vector<tagWATCHITEM> CFolderWatcher::GetItems() const {
   std::lock_guard<std::recursive_mutex> lock(m_lock);
   return m_items;
@@ -202,8 +207,7 @@ void CFolderWatcher::Run() {
   Trace(u"UTThreadProc... START UPDATE THREAD! ");
 
   auto watches = std::make_unique<CFolderWatchSet>(m_budget);
-  // The folder each of the 30 roots of the watch set stands for.
-  std::array<MyString, kMaxWaited> armed;
+  std::array<MyString, kMaxWaited>& armed = m_armed;
 
   auto forget = [&](size_t root) {
     watches->RemoveRoot(root);
@@ -305,6 +309,7 @@ void CFolderWatcher::Run() {
   }
   std::lock_guard<std::recursive_mutex> lock(m_lock);
   watches.reset();
+  armed.fill(MyString());
   m_nWatched = 0;
   m_bRunning = false;
 }

@@ -82,6 +82,8 @@ class CFolderWatcher {
   // A copy of the list, and how many items the thread watches now.
   std::vector<tagWATCHITEM> GetItems() const;
   size_t GetWatchedCount() const { return m_nWatched; }
+  // Whether the thread has the folder's inotify watches set up now.
+  bool IsWatched(const MyString& path) const;
 
  private:
   struct tagCHANGE {
@@ -107,6 +109,9 @@ class CFolderWatcher {
   mutable std::recursive_mutex m_lock;  // the list, the subscribers, the notify calls
   std::vector<tagWATCHITEM> m_items;
   std::array<tagSUBSCRIBER, kSlots> m_subscribers;
+  // The folder each of the thread's 30 watch roots stands for (the thread's,
+  // read under the lock).
+  std::array<MyString, kMaxWaited> m_armed;
 
   std::mutex m_queueMutex;  // only ever held for a push or a swap
   std::vector<tagCHANGE> m_queue;
