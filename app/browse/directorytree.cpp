@@ -64,16 +64,25 @@ tagFOLDERCONTENTS CountFolderContents(const MyString& folder) {
   tagFOLDERCONTENTS contents;
   DIR* dir = opendir(CStrAW::w_toA(folder).c_str());
   if (!dir) return contents;
+  // The entry types readdir gives spare a stat per file: a folder of many
+  // images is counted quickly while the pointer rests on its node.
   while (const dirent* entry = readdir(dir)) {
     if (entry->d_name[0] == '.') continue;
+    unsigned char type = entry->d_type;
     struct stat st {};
-    if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
-    if (S_ISDIR(st.st_mode)) {
+    if (type == DT_UNKNOWN) {
+      if (fstatat(dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) continue;
+      type = S_ISDIR(st.st_mode)   ? DT_DIR
+             : S_ISLNK(st.st_mode) ? DT_LNK
+             : S_ISREG(st.st_mode) ? DT_REG
+                                   : DT_UNKNOWN;
+    }
+    if (type == DT_DIR) {
       ++contents.nFolders;
-    } else if (S_ISLNK(st.st_mode)) {
+    } else if (type == DT_LNK) {
       if (fstatat(dirfd(dir), entry->d_name, &st, 0) == 0 && S_ISDIR(st.st_mode))
         ++contents.nLinkedFolders;
-    } else if (S_ISREG(st.st_mode) && CStrAW::IsValidUtf8(entry->d_name) &&
+    } else if (type == DT_REG && CStrAW::IsValidUtf8(entry->d_name) &&
                CStrAW::a_toW(entry->d_name).GetStringExtension().EqualsNoCase(u".lrm")) {
       ++contents.nPortfolios;
     }

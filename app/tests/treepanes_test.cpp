@@ -1,3 +1,5 @@
+#include "browse/treepanes.h"
+
 #include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -14,7 +16,15 @@
 #include "corekit/platform.h"
 #include "corekit/straw.h"
 #include "pixwork/formats.h"
+#include "shell/commandids.h"
+#include "shell/mainframe.h"
+#include "shell/programhooks.h"
+#include "shell/settings.h"
+#include "shell/toolviewdocks.h"
+#include "shell/toolviewmenu.h"
 #include "testsupport/testsupport.h"
+#include "viewer/imagedocument.h"
+#include "viewer/imageview.h"
 
 namespace fs = std::filesystem;
 using testsupport::WaitFor;
@@ -147,4 +157,49 @@ TEST(SearchView, SearchesOnItsThreadAndSortsByColumn) {
   view.SearchButton()->click();
   ASSERT_TRUE(WaitFor([&] { return finished.count() == 2; }, kPatience));
   ASSERT_EQ(view.Results()->topLevelItemCount(), 2);  // b.jpg and "sub" (holds a.png)
+}
+
+TEST(TreePanes, FillTheirDocksAndFollowTheViewer) {
+  const fs::path home = CStrAW::ToPath(GetHomeFolder());
+  const fs::path trip = home / "trip";
+  fs::create_directories(trip / "day");
+  fs::copy_file(testsupport::SourcePath("samples/sky.jpg"), trip / "sky.jpg");
+  fs::copy_file(testsupport::SourcePath("samples/sky.jpg"), trip / "day" / "sky2.jpg");
+
+  tagPROGRAMHOOKS& hooks = GetProgramHooks();
+  const auto saved = hooks.showFolderInPanes;
+  MyStringList told;
+  hooks.showFolderInPanes = [&told](const MyString& folder) { told.Append(folder); };
+  {
+    CLorimoSettings settings;
+    CMainFrame frame(nullptr, &settings);
+    InstallTreePanes(frame);
+    const int directories = 8, search = 14;
+    ASSERT_EQ(CToolViewMenu::Entries()[directories].nCommand, uint32_t(IDM_VIEW_DIRECTORIES));
+    ASSERT_EQ(CToolViewMenu::Entries()[search].nCommand, uint32_t(IDM_VIEW_SEARCH));
+    frame.ToolViews().ShowToolView(directories);
+    frame.ToolViews().ShowToolView(search);
+    auto* view = qobject_cast<CDirectoriesView*>(frame.ToolViews().GetDock(directories)->widget());
+    ASSERT_NE(view, nullptr);
+    EXPECT_NE(qobject_cast<CSearchView*>(frame.ToolViews().GetDock(search)->widget()), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return view->IsFilled(); }, kPatience));
+
+    // The viewer opens an image: the earlier hook and the tree both follow.
+    ASSERT_EQ(frame.OpenImage(W(trip / "sky.jpg")), 1);
+    ASSERT_EQ(told.GetListLength(), 1u);
+    EXPECT_EQ(told[0], W(trip));
+    ASSERT_TRUE(view->currentItem());
+    EXPECT_EQ(CDirectoriesView::ItemPath(view->currentItem()), W(trip));
+
+    // The user picks a folder: the viewer shows its images.
+    view->currentItem()->setExpanded(true);
+    ASSERT_NE(view->FindItem(W(trip / "day")), nullptr);
+    view->setCurrentItem(view->FindItem(W(trip / "day")));
+    EXPECT_EQ(told.GetListLength(), 2u);
+    EXPECT_TRUE(WaitFor(
+        [&] { return frame.Viewer()->Document().GetPath() == W(trip / "day" / "sky2.jpg"); },
+        kPatience))
+        << frame.Viewer()->Document().GetPath().ToUtf8();
+  }
+  hooks.showFolderInPanes = saved;
 }
