@@ -200,6 +200,14 @@ TEST(TreePanes, FillTheirDocksAndFollowTheViewer) {
         [&] { return frame.Viewer()->Document().GetPath() == W(trip / "day" / "sky2.jpg"); },
         kPatience))
         << frame.Viewer()->Document().GetPath().ToUtf8();
+
+    // Renaming the folder of the viewer's list opens the list again there.
+    MyString error;
+    ASSERT_EQ(view->RenameItem(view->currentItem(), u"later", &error), 1) << error.ToUtf8();
+    EXPECT_TRUE(WaitFor(
+        [&] { return frame.Viewer()->Document().GetPath() == W(trip / "later" / "sky2.jpg"); },
+        kPatience))
+        << frame.Viewer()->Document().GetPath().ToUtf8();
   }
   hooks.showFolderInPanes = saved;
 }
