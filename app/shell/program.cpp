@@ -6,6 +6,7 @@
 
 #include <Magick++.h>
 
+#include "browse/browsing.h"
 #include "browse/thumbnailsetup.h"
 #include "corekit/filelock.h"
 #include "corekit/loadslot.h"
@@ -84,6 +85,7 @@ bool CLorimoProgram::InitInstance() {
   m_frame->show();
 
   InstallThumbnailHooks(m_frame->ImageService());
+  InstallBrowsing(*m_frame);
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)
