@@ -83,9 +83,8 @@ CBrowsing::CBrowsing(CMainFrame& frame) : QObject(&frame), m_frame(frame) {
   };
 }
 
-CBrowsing::~CBrowsing() {
-  if (m_frame.Router().GetTarget(CO_BROWSE) == this) m_frame.Router().SetTarget(CO_BROWSE, nullptr);
-}
+// Deleted with the frame's children, once the frame and its router are gone.
+CBrowsing::~CBrowsing() = default;
 
 void CBrowsing::ShowListInViews() {
   if (m_thumbnails) m_thumbnails->ShowList();
