@@ -56,11 +56,6 @@ CBrowsing::CBrowsing(CMainFrame& frame) : QObject(&frame), m_frame(frame) {
     m_files = view;
     return view;
   });
-  connect(viewer, &CImageView::ListChanged, this, &CBrowsing::ShowListInViews);
-  connect(viewer, &CImageView::CurrentImageChanged, this, [this](const QString&, int index) {
-    if (m_thumbnails) m_thumbnails->SetCurrentItem(index);
-    if (m_files) m_files->SetCurrentItem(index);
-  });
   frame.Router().SetTarget(CO_BROWSE, this);
 
   // The favorites pane and the cache setup share these hooks: each part
@@ -70,10 +65,6 @@ CBrowsing::CBrowsing(CMainFrame& frame) : QObject(&frame), m_frame(frame) {
   hooks.updateThumbnailEntry = [self, previous = hooks.updateThumbnailEntry](const MyString& path) {
     if (previous) previous(path);
     if (self && self->m_thumbnails) self->m_thumbnails->UpdateEntry(path);
-  };
-  hooks.showFolderInPanes = [self, previous = hooks.showFolderInPanes](const MyString& folder) {
-    if (previous) previous(folder);
-    if (self) self->ShowListInViews();
   };
   // The views' workers make thumbnails with the cache: they stop first.
   hooks.releaseThumbnailCache = [self, previous = hooks.releaseThumbnailCache] {
@@ -85,11 +76,6 @@ CBrowsing::CBrowsing(CMainFrame& frame) : QObject(&frame), m_frame(frame) {
 
 // Deleted with the frame's children, once the frame and its router are gone.
 CBrowsing::~CBrowsing() = default;
-
-void CBrowsing::ShowListInViews() {
-  if (m_thumbnails) m_thumbnails->ShowList();
-  if (m_files) m_files->ShowList();
-}
 
 int CBrowsing::OnCommand(int id) {
   switch (id) {

@@ -41,8 +41,6 @@ class CBrowsing : public QObject, public CCommandTarget {
   std::function<void(const MyString& text, const MyString& caption)> showMessage;
 
  private:
-  void ShowListInViews();
-
   CMainFrame& m_frame;
   QPointer<CThumbnailsView> m_thumbnails;
   QPointer<CFilesView> m_files;

@@ -106,6 +106,10 @@ CFilesView::CFilesView(CImageView* viewer, CLorimoSettings* settings, QWidget* p
   connect(&m_tipTimer, &QTimer::timeout, this, [this] {
     if (m_nTipIndex >= 0 && !m_viewer->Stepper().IsLoading()) ShowTip(m_nTipIndex, m_ptTip);
   });
+  // The view follows the viewer's list and its current image.
+  connect(viewer, &CImageView::ListChanged, this, &CFilesView::ShowList);
+  connect(viewer, &CImageView::CurrentImageChanged, this,
+          [this](const QString&, int index) { SetCurrentItem(index); });
   ShowList();
 }
 

@@ -122,6 +122,10 @@ CThumbnailsView::CThumbnailsView(CImageView* viewer, CLorimoSettings* settings, 
   connect(&m_tipTimer, &QTimer::timeout, this, &CThumbnailsView::ShowTipNow);
 
   BuildPool();
+  // The view follows the viewer's list and its current image.
+  connect(viewer, &CImageView::ListChanged, this, &CThumbnailsView::ShowList);
+  connect(viewer, &CImageView::CurrentImageChanged, this,
+          [this](const QString&, int index) { SetCurrentItem(index); });
   ShowList();
 }
 
