@@ -41,14 +41,15 @@ class CHeartbeat {
     m_timer.setInterval(1);
     QObject::connect(&m_timer, &QTimer::timeout, [this] {
       const qint64 now = m_clock.nsecsElapsed();
-      if (m_nLast) m_nLongest = std::max(m_nLongest, now - m_nLast);
+      m_nLongest = std::max(m_nLongest, now - m_nLast);
       m_nLast = now;
     });
   }
   void Start() {
     m_nLongest = 0;
-    m_nLast = 0;
     m_clock.start();
+    // From the start: work done before the first tick counts too.
+    m_nLast = m_clock.nsecsElapsed();
     m_timer.start();
   }
   double LongestMs() const { return double(m_nLongest) / 1e6; }
