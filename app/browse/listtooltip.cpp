@@ -89,22 +89,14 @@ CListTooltip::CListTooltip(bool withPreview, QWidget* parent)
   setAttribute(Qt::WA_ShowWithoutActivating);
   setPalette(QPalette(QColor(255, 255, 225)));
   setAutoFillBackground(true);
-  if (m_bPreview) {
-    m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache(), 1);
-    m_workers->ConfigureMakers(
-        [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
-    connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this,
-            [this](uint64_t, int index, const QImage& image) {
-              if (index != m_nIndex) return;
-              m_preview = image.isNull() ? QImage() : image;
-              update();
-            });
-  }
 }
 
 CListTooltip::~CListTooltip() = default;
 
-void CListTooltip::DropWorker() { m_workers.reset(); }
+void CListTooltip::DropWorker() {
+  m_workers.reset();
+  m_bDropped = true;
+}
 
 QSize CListTooltip::TextSize() const {
   const QFontMetrics metrics(font());
@@ -122,6 +114,20 @@ void CListTooltip::ShowItem(int index, const MyString& path, const QPoint& globa
   m_nIndex = index;
   m_strText = BuildItemTooltip(path).ToQString();
   m_preview = QImage();
+  // Made on first use: the view may come before the thumbnail cache.
+  if (m_bPreview && !m_workers && !m_bDropped) {
+    m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache(), 1);
+    m_workers->ConfigureMakers(
+        [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
+    connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this,
+            [this](uint64_t, int index, const QImage& image) {
+              if (index != m_nIndex) return;
+              m_preview = image;
+              m_bFailed = image.isNull();
+              update();
+            });
+  }
+  m_bFailed = false;
   if (m_workers) {
     tagTHUMBCELL cell;
     cell.nIndex = index;
@@ -164,7 +170,9 @@ void CListTooltip::paintEvent(QPaintEvent* event) {
   painter.fillRect(box, Qt::black);
   if (m_preview.isNull()) {
     painter.setPen(Qt::white);
-    painter.drawText(box, Qt::AlignCenter, QStringLiteral("Loading ..."));
+    painter.drawText(
+        box, Qt::AlignCenter,
+        m_bFailed ? QStringLiteral("Error loading ...") : QStringLiteral("Loading ..."));
     return;
   }
   const QSize fit = m_preview.size().scaled(box.size(), Qt::KeepAspectRatio);

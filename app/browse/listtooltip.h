@@ -43,5 +43,7 @@ class CListTooltip : public QFrame {
   QString m_strText;
   QImage m_preview;
   uint64_t m_nWanted = 0;
+  bool m_bFailed = false;
+  bool m_bDropped = false;
   std::unique_ptr<CThumbnailWorkers> m_workers;
 };

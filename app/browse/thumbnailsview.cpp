@@ -110,11 +110,6 @@ CThumbnailsView::CThumbnailsView(CImageView* viewer, CLorimoSettings* settings, 
   connect(m_pSlider, &QSlider::valueChanged, this, [this](int edge) { SetEdge(edge); });
   setViewportMargins(0, m_pSlider->sizeHint().height(), 0, 0);
 
-  m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache());
-  m_workers->ConfigureMakers(
-      [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
-  connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this, &CThumbnailsView::OnPicture);
-
   m_requestTimer.setSingleShot(true);
   m_requestTimer.setInterval(0);
   connect(&m_requestTimer, &QTimer::timeout, this, &CThumbnailsView::RequestVisible);
@@ -134,6 +129,7 @@ CThumbnailsView::~CThumbnailsView() { DropWorkers(); }
 void CThumbnailsView::DropWorkers() {
   m_requestTimer.stop();
   m_workers.reset();
+  m_bDropped = true;
 }
 
 void CThumbnailsView::BuildPool() {
@@ -246,7 +242,14 @@ void CThumbnailsView::ScheduleRequests() {
 }
 
 void CThumbnailsView::RequestVisible() {
-  if (!m_workers) return;
+  if (m_bDropped) return;
+  // Made on first use: the view may come before the thumbnail cache.
+  if (!m_workers) {
+    m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache());
+    m_workers->ConfigureMakers(
+        [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
+    connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this, &CThumbnailsView::OnPicture);
+  }
   const auto [first, end] = m_grid.VisibleRange(Offset(), viewport()->size());
   std::vector<tagTHUMBCELL> wanted;
   for (int i = first; i < end; ++i) {

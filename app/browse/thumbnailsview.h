@@ -113,6 +113,7 @@ class CThumbnailsView : public QAbstractScrollArea {
   int m_nEdge = kMinThumbnailEdge;
   std::vector<tagCELL> m_cells;
   std::unique_ptr<CThumbnailWorkers> m_workers;
+  bool m_bDropped = false;
   QSlider* m_pSlider;
   QTimer m_requestTimer;
   QTimer m_tipTimer;
