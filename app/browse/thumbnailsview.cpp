@@ -171,7 +171,8 @@ void CThumbnailsView::ShowList() {
   m_pTip->HideTip();
   if (m_pRename) m_pRename->deleteLater();
   ThumbnailCache* cache = GetThumbnailCache();
-  if (newPath && cache && cache->IsEnabled() && !path.IsEmpty()) {
+  // Every reset: the mirror may have been emptied, or the cache come since.
+  if (cache && cache->IsEnabled() && !path.IsEmpty()) {
     if (m_viewer->Stepper().GetPortfolioPath().IsEmpty())
       cache->PrepareMirrorFolder(path);
     else

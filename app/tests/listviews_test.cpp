@@ -19,6 +19,9 @@
 #include "browse/browsing.h"
 #include "browse/filesview.h"
 #include "browse/listtooltip.h"
+#include "browse/thumbnailcache.h"
+#include "browse/thumbnailentry.h"
+#include "browse/thumbnailsetup.h"
 #include "browse/thumbnailsview.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
@@ -27,6 +30,7 @@
 #include "pixwork/sortsettings.h"
 #include "shell/commandids.h"
 #include "shell/mainframe.h"
+#include "shell/programhooks.h"
 #include "shell/settings.h"
 #include "testsupport/testsupport.h"
 #include "viewer/imageview.h"
@@ -303,6 +307,38 @@ TEST(Browsing, DeleteAndRenameImageInTheMainWindow) {
     EXPECT_EQ(frame.Viewer()->Document().GetName().ToUtf8(), "renamed.jpg");
   }
   qputenv("XDG_DATA_HOME", savedData);
+}
+
+}  // namespace
+
+namespace {
+
+// The program makes the thumbnails view with the main window, before the
+// thumbnail cache: the view's pictures still go into the cache.
+TEST_F(ListViews, AViewMadeBeforeTheCacheStillFillsIt) {
+  const tagPROGRAMHOOKS saved = GetProgramHooks();
+  gTO[TO_CACHE_DIRECTORY].dwValue = 1;
+  gTO[TO_CACHE_SIZE].dwValue = 300;
+  WriteJpeg(m_dir / "wide.jpg", 640, 480, qRgb(10, 120, 240));
+  m_viewer->OnCommand(IDM_RESCAN);
+  auto* view = new CThumbnailsView(m_viewer, &m_settings);
+  InstallThumbnailHooks(nullptr);
+  GetProgramHooks().initThumbnailCache(true);
+  view->ReloadPictures();  // the list shown again prepares the mirror folder
+  view->resize(360, 900);
+  view->show();
+  ASSERT_TRUE(testsupport::WaitFor([&] { return view->AllVisibleDrawn(); }));
+  GetThumbnailCache()->WaitIdle();
+  tagTHUMBSTAMP stamp;
+  ASSERT_TRUE(ReadThumbStamp(Path("wide.jpg"), &stamp));
+  EXPECT_FALSE(GetThumbnailCache()->FindCachedThumbnail(Path("wide.jpg"), stamp).IsEmpty());
+  // The cache goes at shut-down (the browsing hook stops the views' workers first).
+  view->DropWorkers();
+  GetProgramHooks().releaseThumbnailCache();
+  view->SetEdge(200);
+  QApplication::processEvents();
+  delete view;
+  GetProgramHooks() = saved;
 }
 
 }  // namespace
