@@ -6,8 +6,8 @@
 
 #include <Magick++.h>
 
+#include "browse/browsing.h"
 #include "browse/thumbnailsetup.h"
-#include "browse/treepanes.h"
 #include "corekit/filelock.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
@@ -85,7 +85,7 @@ bool CLorimoProgram::InitInstance() {
   m_frame->show();
 
   InstallThumbnailHooks(m_frame->ImageService());
-  InstallTreePanes(*m_frame);
+  InstallBrowsing(*m_frame);
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)

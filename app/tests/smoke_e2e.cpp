@@ -300,7 +300,10 @@ TEST_F(Smoke, LargeImageFromTheCommandLineIsFitted) {
   m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
   m_lorimo.start(QStringLiteral(LORIMO_PROGRAM), {big});
   ASSERT_TRUE(m_lorimo.waitForStarted(10000));
-  ASSERT_FALSE(WaitForWindow(QStringLiteral("ZOKA Lorimo - big.jpg")).isEmpty());
+  const QString window = WaitForWindow(QStringLiteral("ZOKA Lorimo - big.jpg"));
+  ASSERT_FALSE(window.isEmpty());
+  // The thumbnails view shows the same colours: Ctrl+F2 puts it away.
+  ASSERT_TRUE(Keys(window, {QStringLiteral("ctrl+F2")}));
   QThread::msleep(500);  // placed and drawn
 
   const QString shot = QString::fromStdString((m_root / "shot.png").string());
@@ -327,3 +330,64 @@ TEST_F(Smoke, LargeImageFromTheCommandLineIsFitted) {
 }
 
 }  // namespace
+
+namespace {
+
+// The middle of the pixels near colour, or (-1, -1) when there are too few.
+QPoint CentreOfColour(const QImage& image, QColor colour, int tolerance, int least) {
+  qint64 sx = 0, sy = 0, n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (std::abs(c.red() - colour.red()) <= tolerance &&
+          std::abs(c.green() - colour.green()) <= tolerance &&
+          std::abs(c.blue() - colour.blue()) <= tolerance) {
+        sx += x;
+        sy += y;
+        ++n;
+      }
+    }
+  return n >= least ? QPoint(int(sx / n), int(sy / n)) : QPoint(-1, -1);
+}
+
+}  // namespace
+
+TEST_F(Smoke, ClickingAThumbnailShowsThatImage) {
+  const fs::path photos = m_root / "photos";
+  fs::create_directories(photos);
+  const std::pair<const char*, QRgb> files[] = {
+      {"a.jpg", qRgb(220, 30, 30)}, {"b.jpg", qRgb(30, 200, 30)}, {"c.jpg", qRgb(30, 40, 220)}};
+  for (const auto& [name, colour] : files) {
+    QImage image(240, 180, QImage::Format_RGB32);
+    image.fill(colour);
+    ASSERT_TRUE(image.save(QString::fromStdString((photos / name).string()), "JPG"));
+  }
+  m_lorimo.setProcessEnvironment(Environment());
+  m_lorimo.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+  m_lorimo.start(QStringLiteral(LORIMO_PROGRAM),
+                 {QString::fromStdString((photos / "a.jpg").string())});
+  ASSERT_TRUE(m_lorimo.waitForStarted(10000));
+  const QString window = WaitForWindow(QStringLiteral("ZOKA Lorimo - a.jpg"));
+  ASSERT_FALSE(window.isEmpty()) << "no window showing a.jpg";
+
+  // The blue picture is only in the thumbnails view, once its cell is drawn.
+  const QString shot = QString::fromStdString((m_root / "thumbs.png").string());
+  const QString snapgrab =
+      QFileInfo(QStringLiteral(LORIMO_PROGRAM)).dir().filePath(QStringLiteral("snapgrab"));
+  QPoint blue(-1, -1);
+  testsupport::WaitFor(
+      [&] {
+        if (!Run(snapgrab, {QStringLiteral("--output"), shot})) return false;
+        blue = CentreOfColour(QImage(shot), QColor(30, 40, 220), 40, 200);
+        return blue.x() >= 0;
+      },
+      std::chrono::seconds(20));
+  ASSERT_GE(blue.x(), 0) << "no thumbnail of c.jpg on the screen";
+  ASSERT_TRUE(Run(QStringLiteral("xdotool"),
+                  {QStringLiteral("mousemove"), QString::number(blue.x()),
+                   QString::number(blue.y()), QStringLiteral("click"), QStringLiteral("1")}));
+  EXPECT_TRUE(testsupport::WaitFor(
+      [&] { return WindowName(window) == QStringLiteral("ZOKA Lorimo - c.jpg"); },
+      std::chrono::seconds(20)))
+      << WindowName(window).toStdString();
+}

@@ -188,13 +188,16 @@ bool CImageView::AskToSave() {
 
 int CImageView::OpenFile(const MyString& path) {
   SyncOptions();
-  return m_pStepper->OpenFile(path, StepOptions());
+  const int result = m_pStepper->OpenFile(path, StepOptions());
+  emit ListChanged();
+  return result;
 }
 
 int CImageView::ShowFolder(const MyString& folder) {
   SyncOptions();
   const int result = m_pStepper->OpenFolder(folder, StepOptions());
   if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
+  emit ListChanged();
   return result;
 }
 
@@ -202,6 +205,7 @@ int CImageView::OpenPortfolio(const MyString& path) {
   SyncOptions();
   const int result = m_pStepper->OpenPortfolio(path, StepOptions());
   if (result < 0) return 0;
+  emit ListChanged();
   m_pSettings->recent.RememberPortfolio(path);
   if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
   UpdateTitle();
@@ -296,6 +300,7 @@ void CImageView::OnDocumentChanged() {
 int CImageView::Rescan(bool bSortChanged) {
   SyncOptions();
   const int result = m_pStepper->Rescan(StepOptions());
+  if (result >= 0) emit ListChanged();
   if (result < 0) {
     if (!bSortChanged) showMessage(u"Please Open Image First.", u"Lorimo: Rescan Image Function");
     return result;

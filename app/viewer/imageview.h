@@ -164,6 +164,10 @@ class CImageView : public QWidget, public CViewerOperations {
   CImageDocument& Document() { return *m_pDocument; }
   const CViewGeometry& Geometry() const { return m_geometry; }
   const CImageStepper& Stepper() const { return *m_pStepper; }
+  // The list and its position, for the views that change it in place (a
+  // deleted or renamed file); they call NotifyListChanged afterwards.
+  CListPosition& ListPosition() { return m_pStepper->Position(); }
+  void NotifyListChanged() { emit ListChanged(); }
   const CSlideshow& Slideshow() const { return m_slideshow; }
   HWND GetSafeHwnd() const { return m_hWnd; }
   // Where the image is drawn, in widget coordinates (empty without image).
@@ -191,6 +195,9 @@ class CImageView : public QWidget, public CViewerOperations {
   void ShowViewerRequested();
   // The image at this list position is shown (the thumbnails selection).
   void CurrentImageChanged(const QString& path, int index);
+  // The list was built again or changed (another folder or portfolio, a
+  // rescan, a sort, a file taken out or renamed).
+  void ListChanged();
   // A load failed; text is the decoder's short message.
   void LoadFailed(const QString& path, const QString& text);
   // The navigator views: 1027 after a zoom, 3 after a hand scroll.
