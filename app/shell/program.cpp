@@ -7,6 +7,7 @@
 #include <Magick++.h>
 
 #include "browse/thumbnailsetup.h"
+#include "collections/collectionsetup.h"
 #include "corekit/filelock.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
@@ -84,6 +85,7 @@ bool CLorimoProgram::InitInstance() {
   m_frame->show();
 
   InstallThumbnailHooks(m_frame->ImageService());
+  InstallCollections(m_frame.get());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)
