@@ -153,6 +153,8 @@ CDlgPortfolioManager::CDlgPortfolioManager(QWidget* owner, const MyString& portf
   m_pList->AddColumn(tr("Type"), SLC_TEXT);
   m_pList->AddColumn(tr("Last modified"), SLC_DATE);
   m_pList->setMinimumWidth(500);
+  // Five columns of equal width, a fifth of the list each.
+  m_pList->header()->setSectionResizeMode(QHeaderView::Stretch);
   SetDlgItem(IDC_PORTFOLIO_LIST, m_pList);
   connect(m_pList, &CSortedListCtrl::ModifiedChanged, this, [this] { UpdateTitle(); });
   connect(m_pList, &QTreeWidget::itemSelectionChanged, this, [this] { UpdatePreview(); });
@@ -188,9 +190,6 @@ int CDlgPortfolioManager::OnInitDialog() {
   registry.GetSetValue(kPreviewValue, preview);
   m_pPreviewCheck->setChecked(preview != 0);
   m_pPreview->SetPreviewEnabled(preview != 0);
-  // Five equal columns.
-  const int width = std::max(100, m_pList->viewport()->width());
-  for (int c = 0; c < 5; ++c) m_pList->setColumnWidth(c, width / 5);
   if (!m_strOpenPath.IsEmpty()) LoadFile(m_strOpenPath);
   UpdateTitle();
   UpdatePreview();
