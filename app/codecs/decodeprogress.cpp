@@ -29,7 +29,7 @@ MagickPassFail OnMagickProgress(const char* text, const MagickLib::magick_int64_
   CDecodeProgress* progress = NamedProgress(text);
   if (!progress) progress = tProgress;
   if (!progress) return MagickPass;
-  return progress->OnProgress(quantum, span) ? MagickPass : MagickFail;
+  return progress->OnTaskProgress(text, quantum, span) ? MagickPass : MagickFail;
 }
 
 }  // namespace

@@ -14,6 +14,11 @@ class CDecodeProgress {
   virtual ~CDecodeProgress() = default;
   // One report of the decoder on the registered thread. False asks it to abort.
   virtual bool OnProgress(int64_t done, uint64_t total) = 0;
+  // The same with the library's task text ("[file] Writing ..."), for
+  // progress that shows what the library is doing.
+  virtual bool OnTaskProgress(const char* text, int64_t done, uint64_t total) {
+    return OnProgress(done, total);
+  }
 };
 
 // Registers progress for the calling thread (null: none) and returns the one

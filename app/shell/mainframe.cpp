@@ -473,8 +473,15 @@ void CMainFrame::ShowStartupScreen() {
   if (m_startup) return;
   m_startup = new CStartupScreen(m_pSettings->recent.GetRecentFiles(), m_centre);
   connect(m_startup, &CStartupScreen::Command, this, &CMainFrame::SendCommand);
-  connect(m_startup, &CStartupScreen::FilesDropped, this,
-          [this](const QStringList& paths) { OpenPath(MyString::FromQString(paths.first())); });
+  connect(m_startup, &CStartupScreen::FilesDropped, this, [this](const QStringList& paths) {
+    if (!GetProgramHooks().openDroppedFiles) {
+      OpenPath(MyString::FromQString(paths.first()));
+      return;
+    }
+    MyStringList dropped;
+    for (const QString& path : paths) dropped.Append(MyString::FromQString(path));
+    GetProgramHooks().openDroppedFiles(dropped);
+  });
   m_centre->addWidget(m_startup);
   m_centre->setCurrentWidget(m_startup);
 }

@@ -8,6 +8,7 @@
 
 #include "browse/browsing.h"
 #include "browse/thumbnailsetup.h"
+#include "collections/collectionsetup.h"
 #include "corekit/filelock.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
@@ -86,6 +87,7 @@ bool CLorimoProgram::InitInstance() {
 
   InstallThumbnailHooks(m_frame->ImageService());
   InstallBrowsing(*m_frame);
+  InstallCollections(m_frame.get());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)

@@ -24,6 +24,8 @@ struct tagPROGRAMHOOKS {
   // Selects a folder in the favorites and directories panes and the address bar.
   std::function<void(const MyString& folder)> showFolderInPanes;
   std::function<void(const MyString& portfolio)> showPortfolioInPanes;
+  // Files dropped on the viewer or the startup screen (unset: the first opens).
+  std::function<void(const MyStringList& paths)> openDroppedFiles;
 
   // While running: the thumbnail cache and the thumbnails pane hear of
   // files the viewer changed. A file was turned in place by a rotate-and-
