@@ -32,6 +32,14 @@ constexpr intptr_t LORIMO_ERR_BADARG = 54078;        // bad argument or unreadab
 constexpr intptr_t LORIMO_ERR_NOTAVAILABLE = 54079;  // stock filter not available, not ready
 constexpr intptr_t LORIMO_ERR_NOIMAGE = 54080;       // no current image
 
+// Notifications (OnLorimoNotification's type). Others may come; ignore them.
+enum LORIMONOTIFY : unsigned long {
+  LN_FILE_OPENING = 1,       // text: the path about to be read; data 0
+  LN_LBUTTON_DOWN = 8,       // data: const RECT* of the image on screen; to image tools only
+  LN_TOOLBOX_BUTTON = 16,    // text: the new state (0 or 1); data: the button's command id
+  LN_LBUTTON_UP = 32,        // as LN_LBUTTON_DOWN
+};
+
 enum LORIMOREQUEST : intptr_t {
   LPR_REGISTER_NEW_TOOL = 0,
   LPR_READ_IMAGE = 1,
