@@ -12,6 +12,7 @@
 #include "corekit/registry.h"
 #include "corekit/straw.h"
 #include "corekit_ui/uiutil.h"
+#include "frameloom/moviewriter.h"
 #include "pixwork/formats.h"
 #include "pixwork/sortsettings.h"
 #include "plugins/pluginguard.h"
@@ -82,6 +83,69 @@ T* Param(const tagLORIMOPLUGINREQUEST& request, int n) {
   return reinterpret_cast<T*>(request.aParam[n]);
 }
 
+// Request 7: the movie extensions go to the movie writer (the image library
+// has no MPEG writer here), other formats become an image list.
+int WriteFrames(const MyString& path, const LORIMO_FRAME* frames, size_t count, int quality,
+                MyString* error) {
+  for (size_t i = 0; i < count; ++i)
+    if (!ValidBitmap(frames[i].hBitmap) || frames[i].hBitmap->nWidth != frames[0].hBitmap->nWidth ||
+        frames[i].hBitmap->nHeight != frames[0].hBitmap->nHeight) {
+      *error = u"A frame cannot be turned into an image.";
+      return 0;
+    }
+  const MyString extension = path.GetStringExtension().ToLower();
+  const bool mpeg = extension == u".mpg" || extension == u".mpeg";
+  if (mpeg || extension == u".avi" || extension == u".wmv") {
+    tagMOVIEFORMAT format;
+    format.nKind = mpeg ? MK_MPEG : extension == u".avi" ? MK_AVI : MK_WMV;
+    const std::vector<std::string> codecs = CMovieWriter::AvailableCodecs(format.nKind);
+    if (codecs.empty()) {
+      *error = u"The required video codec is not available.";
+      return 0;
+    }
+    format.strCodec = codecs.front();
+    format.nWidth = frames[0].hBitmap->nWidth;
+    format.nHeight = frames[0].hBitmap->nHeight;
+    uint32_t period = 0;
+    for (size_t i = 0; i < count; ++i)
+      if (frames[i].dwDuration && (!period || frames[i].dwDuration < period))
+        period = frames[i].dwDuration;
+    format.nPeriodMs = period ? int(period) : 1000;
+    format.nQuality = quality;
+    CMovieWriter writer;
+    std::string text;
+    bool ok = writer.Open(path, format, &text);
+    for (size_t i = 0; ok && i < count; ++i)
+      ok = writer.WriteFrame(frames[i].hBitmap->pPixels, frames[i].hBitmap->nStride,
+                             int(frames[i].dwDuration), &text);
+    if (ok) ok = writer.Close(&text);
+    if (!ok) *error = CStrAW::a_toW(text);
+    return ok ? 1 : 0;
+  }
+  try {
+    std::vector<Magick::Image> images;
+    for (size_t i = 0; i < count; ++i) {
+      const tagLORIMOBITMAP* bitmap = frames[i].hBitmap;
+      std::vector<uint8_t> packed(size_t(bitmap->nWidth) * size_t(bitmap->nHeight) * 4);
+      for (int32_t y = 0; y < bitmap->nHeight; ++y)
+        std::memcpy(packed.data() + size_t(y) * size_t(bitmap->nWidth) * 4,
+                    bitmap->pPixels + size_t(y) * size_t(bitmap->nStride),
+                    size_t(bitmap->nWidth) * 4);
+      Magick::Image image(size_t(bitmap->nWidth), size_t(bitmap->nHeight), "BGRA",
+                          Magick::CharPixel, packed.data());
+      image.animationDelay(frames[i].dwDuration / 10);
+      image.gifDisposeMethod(3);
+      image.quality(size_t(std::clamp(quality, 0, 100)));
+      images.push_back(image);
+    }
+    Magick::writeImages(images.begin(), images.end(), path.ToUtf8());
+    return 1;
+  } catch (const std::exception& e) {
+    *error = CStrAW::a_toW(e.what());
+    return 0;
+  }
+}
+
 }  // namespace
 
 bool ImageFromRgba(const uint8_t* pixels, uint32_t width, uint32_t height, Magick::Image* image) {
@@ -100,6 +164,7 @@ CPluginHost::CPluginHost(CMainFrame* frame)
   GetProgramHooks().loadPlugins = [this] { Load(ProgramFolder()); };
   GetProgramHooks().releasePlugins = [this] { Release(); };
   frame->PluginCommands().SetInstalledPluginsHandler([this] { ShowInstalledPlugins(m_pFrame); });
+  m_writeMovie = WriteFrames;
   CImageDocument& document = frame->Viewer()->Document();
   document.SetPluginHandlers([this](const MyString& path) { NotifyOpening(path); },
                              [this](const MyString& path, Magick::Image* image, const SIZE* hint) {

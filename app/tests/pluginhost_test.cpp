@@ -334,6 +334,22 @@ TEST_F(PluginHostTest, AnswersTheRequestTable) {
   ASSERT_EQ(Send(LPR_APPLY_STOCK_FILTER, P(&params)), 1);
   EXPECT_NEAR(taken.GetPixels()[4], 255 - before, 1);
 
+  // Request 7: an MPEG movie of the frames, or 0 (and no file) when they
+  // differ in size.
+  HBITMAP one = CreateBitmap32(32, 24), two = CreateBitmap32(32, 24), other = CreateBitmap32(8, 8);
+  const LORIMO_FRAME movie[2] = {{one, 1000}, {two, 250}};
+  const MyString mpg = Path(m_folder / "movie.mpg");
+  EXPECT_EQ(Send(LPR_CREATE_MPEG, P(mpg.c_str()), P(movie), 2, 80), 1);
+  EXPECT_GT(fs::file_size(m_folder / "movie.mpg"), 0u);
+  const LORIMO_FRAME mixed[2] = {{one, 1000}, {other, 250}};
+  const MyString bad = Path(m_folder / "mixed.mpg");
+  EXPECT_EQ(Send(LPR_CREATE_MPEG, P(bad.c_str()), P(mixed), 2, 80), 0);
+  EXPECT_FALSE(fs::exists(m_folder / "mixed.mpg"));
+  const MyString gif = Path(m_folder / "movie.gif");
+  EXPECT_EQ(Send(LPR_CREATE_MPEG, P(gif.c_str()), P(movie), 2, 80), 1);
+  EXPECT_EQ(Magick::Image(gif.ToUtf8()).animationDelay(), 100u);
+  for (HBITMAP b : {one, two, other}) DeleteBitmap32(b);
+
   // Async registrations hold the loaded event back.
   EXPECT_EQ(Send(LPR_ASYNC_REGISTRATION, 0), 1);
   EXPECT_FALSE(GetPluginsLoadedEvent().IsSet());
