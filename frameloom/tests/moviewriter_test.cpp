@@ -100,7 +100,9 @@ TEST_P(MovieWriterTest, FramesOfOneSecondAndAQuarterPlayTheirDurations) {
   EXPECT_EQ(info["width"], "66");
   EXPECT_EQ(info["height"], "50");
   // The program stream has no place for a title.
-  if (c.nKind != MK_MPEG) EXPECT_EQ(info["TAG:title"], "Lorimo Video Stream");
+  if (c.nKind != MK_MPEG) {
+    EXPECT_EQ(info["TAG:title"], "Lorimo Video Stream");
+  }
   if (c.nKind == MK_MPEG) {
     // 25 frames a second: 1.25 s of movie.
     EXPECT_EQ(info["nb_read_frames"], "31");
@@ -108,7 +110,9 @@ TEST_P(MovieWriterTest, FramesOfOneSecondAndAQuarterPlayTheirDurations) {
     // P = 250 ms: the first frame four times, the second once.
     EXPECT_EQ(info["nb_read_frames"], "5");
     EXPECT_EQ(info["time_base"], c.nKind == MK_AVI ? "1/4" : "1/1000");
-    if (c.nKind == MK_AVI) EXPECT_NEAR(std::stod(info["duration"]), 1.25, 0.01);
+    if (c.nKind == MK_AVI) {
+      EXPECT_NEAR(std::stod(info["duration"]), 1.25, 0.01);
+    }
   }
   const std::vector<uint8_t> rgb = FirstFrame(file);
   ASSERT_EQ(rgb.size(), size_t(66) * 50 * 3);
