@@ -51,12 +51,19 @@ HBITMAP CMovieMaker::ComposeFrame(const tagLORIMOBITMAP* source, const tagMOVIES
   const SIZE size = ComposedSize(w, h, settings);
   HBITMAP out = CreateBitmap32(size.cx, size.cy);
   if (!out) return nullptr;
+  // Row by row: whole rows copied, flopped rows reversed.
   auto draw = [&](int left, int top, int flags) {
     const bool upDown = flags & kFlipUpDown, leftRight = flags & kFlipLeftRight;
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x)
-        SetPixel(out, left + x, top + y,
-                 Pixel(source, leftRight ? w - 1 - x : x, upDown ? h - 1 - y : y));
+    for (int y = 0; y < h; ++y) {
+      const auto* from = reinterpret_cast<const uint32_t*>(
+          source->pPixels + size_t(upDown ? h - 1 - y : y) * size_t(source->nStride));
+      auto* to =
+          reinterpret_cast<uint32_t*>(out->pPixels + size_t(top + y) * size_t(out->nStride)) + left;
+      if (leftRight)
+        std::reverse_copy(from, from + w, to);
+      else
+        std::memcpy(to, from, size_t(w) * 4);
+    }
   };
   const bool* on = settings.bReplicate;
   if (!on[Q_UL] && !on[Q_UR] && !on[Q_LL] && !on[Q_LR]) {

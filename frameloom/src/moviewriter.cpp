@@ -136,7 +136,7 @@ bool CMovieWriter::Open(const MyString& path, const tagMOVIEFORMAT& format, std:
   }
   m_pScale =
       sws_getContext(m_nCodedWidth, m_nCodedHeight, AV_PIX_FMT_BGRA, m_nCodedWidth, m_nCodedHeight,
-                     m_pCodec->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
+                     m_pCodec->pix_fmt, SWS_BILINEAR, nullptr, nullptr, nullptr);
   if (!m_pScale) {
     Free();
     return Fail(error, "Unable to Allocate Memory");
