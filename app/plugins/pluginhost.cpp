@@ -1,6 +1,7 @@
 #include "plugins/pluginhost.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QStatusBar>
 #include <QThread>
 #include <algorithm>
@@ -165,6 +166,7 @@ CPluginHost::CPluginHost(CMainFrame* frame)
   GetProgramHooks().releasePlugins = [this] { Release(); };
   frame->PluginCommands().SetInstalledPluginsHandler([this] { ShowInstalledPlugins(m_pFrame); });
   m_writeMovie = WriteFrames;
+  frame->Viewer()->installEventFilter(this);
   CImageDocument& document = frame->Viewer()->Document();
   document.SetPluginHandlers([this](const MyString& path) { NotifyOpening(path); },
                              [this](const MyString& path, Magick::Image* image, const SIZE* hint) {
@@ -595,6 +597,11 @@ void CPluginHost::Notify(unsigned long type, uintptr_t text, intptr_t data) {
     for (const auto& record : m_records)
       for (const auto& [buttonId, button] : record->buttons)
         if (button.nState) m_bToolActive = true;
+    // Ahead of the viewer's own input filter, which keeps some releases.
+    if (m_bToolActive) {
+      m_pFrame->Viewer()->removeEventFilter(this);
+      m_pFrame->Viewer()->installEventFilter(this);
+    }
   }
   const bool imageTools = type == LN_LBUTTON_DOWN || type == LN_LBUTTON_UP;
   if (imageTools && !m_bToolActive) return;
@@ -608,6 +615,23 @@ void CPluginHost::Notify(unsigned long type, uintptr_t text, intptr_t data) {
     CLorimoPlugin* plugin = record->pPlugin;
     Guard(*record, [plugin, type, text, data] { plugin->OnLorimoNotification(type, text, data); });
   }
+}
+
+bool CPluginHost::eventFilter(QObject* watched, QEvent* event) {
+  const bool press = event->type() == QEvent::MouseButtonPress;
+  if (m_bToolActive && watched == m_pFrame->Viewer() &&
+      (press || event->type() == QEvent::MouseButtonRelease)) {
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QRect image = m_pFrame->Viewer()->ImageRect();
+    // A release ends a press made in the image, wherever it happens.
+    const bool inImage = press ? image.contains(mouse->position().toPoint()) : m_bPressedInImage;
+    if (mouse->button() == Qt::LeftButton && inImage) {
+      m_bPressedInImage = press;
+      const RECT rect{image.left(), image.top(), image.right() + 1, image.bottom() + 1};
+      Notify(press ? LN_LBUTTON_DOWN : LN_LBUTTON_UP, 0, reinterpret_cast<intptr_t>(&rect));
+    }
+  }
+  return QObject::eventFilter(watched, event);
 }
 
 void CPluginHost::NotifyOpening(const MyString& path) {

@@ -125,6 +125,10 @@ class CPluginHost : public QObject {
   // The files were tried and the accepted ones loaded.
   void Loaded();
 
+ protected:
+  // Left presses and releases in the viewer's image, for the image tools.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void LoadOne(const tagPROBERESULT& probe);
   void CheckLoaded();
@@ -164,6 +168,7 @@ class CPluginHost : public QObject {
   int m_nAsync = 0;
   bool m_bToolActive = false;
   bool m_bReleased = false;
+  bool m_bPressedInImage = false;
   MyString m_strLastError;              // the text a failed read points to
   std::map<int, MyString> m_toolNames;  // the Tools entries by command id
   MovieWriter m_writeMovie;

@@ -7,6 +7,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QStatusBar>
+#include <QTest>
 #include <QToolButton>
 #include <dlfcn.h>
 #include <filesystem>
@@ -397,12 +398,18 @@ TEST_F(PluginHostTest, CodecFilterButtonAndNotificationsReachThePlugin) {
   m_frame->SendCommand(log.nButtonId);
   EXPECT_EQ(log.nButtonStates, 1);
   EXPECT_TRUE(host.IsPluginToolActive());
+  ASSERT_EQ(m_frame->OpenImage(Path(m_folder / "picture.TQF")), 1);
+  CImageView* viewer = m_frame->Viewer();
+  ASSERT_FALSE(viewer->ImageRect().isEmpty());
+  QTest::mouseClick(viewer, Qt::LeftButton, {}, viewer->ImageRect().center());
+  EXPECT_EQ(log.nImagePresses, 2);  // press and release
+  QTest::mouseClick(viewer, Qt::RightButton, {}, viewer->ImageRect().center());
   host.Notify(LN_LBUTTON_DOWN, 0, 0);
-  EXPECT_EQ(log.nImagePresses, 1);
+  EXPECT_EQ(log.nImagePresses, 3);
   m_frame->SendCommand(log.nButtonId);
   EXPECT_FALSE(host.IsPluginToolActive());
   host.Notify(LN_LBUTTON_DOWN, 0, 0);
-  EXPECT_EQ(log.nImagePresses, 1);
+  EXPECT_EQ(log.nImagePresses, 3);
 }
 
 }  // namespace
