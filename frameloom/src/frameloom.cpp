@@ -2,9 +2,12 @@
 // dialog is the plug-in object; it is made at the first command and stays
 // (modeless). Frames are read through the program (requests 1 and 5).
 #include <QCheckBox>
+#include <QColorDialog>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -14,10 +17,12 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSlider>
+#include <QSpinBox>
 #include <QVBoxLayout>
 #include <memory>
 #include <thread>
@@ -126,6 +131,7 @@ class CDlgFrameloom : public CDialog {
       connect(b, &QPushButton::clicked, this, slot);
       bottom->addWidget(b);
     };
+    add("Text Tool ...", [this] { TextTool(); });
     add("Create Movie ...", [this] { CreateMovie(); });
     add("About", [this] {
       QMessageBox::about(this, QStringLiteral("Frameloom"),
@@ -184,6 +190,59 @@ class CDlgFrameloom : public CDialog {
           m_flips[q][0]->currentData().toInt() | m_flips[q][1]->currentData().toInt();
     }
     return settings;
+  }
+
+  // "Text Annotations": text, font, colours and origin of the text drawn on
+  // every composed frame.
+  void TextTool() {
+    QDialog dialog(this);
+    dialog.setWindowTitle(QStringLiteral("Text Annotations"));
+    auto* form = new QGridLayout(&dialog);
+    auto* text = new QLineEdit(m_annotation.text, &dialog);
+    auto* x = new QSpinBox(&dialog);
+    auto* y = new QSpinBox(&dialog);
+    x->setRange(0, 100000);
+    y->setRange(0, 100000);
+    x->setValue(m_annotation.origin.x());
+    y->setValue(m_annotation.origin.y());
+    auto* transparent = new QCheckBox(QStringLiteral("Transparent"), &dialog);
+    transparent->setChecked(m_annotation.transparent);
+    Annotation edited = m_annotation;
+    auto* font = new QPushButton(QStringLiteral("Font ..."), &dialog);
+    connect(font, &QPushButton::clicked, &dialog, [&] {
+      bool ok = false;
+      const QFont chosen = QFontDialog::getFont(&ok, edited.font, &dialog);
+      if (ok) edited.font = chosen;
+    });
+    auto* colour = new QPushButton(QStringLiteral("Text colour ..."), &dialog);
+    connect(colour, &QPushButton::clicked, &dialog, [&] {
+      const QColor chosen = QColorDialog::getColor(edited.colour, &dialog);
+      if (chosen.isValid()) edited.colour = chosen;
+    });
+    auto* background = new QPushButton(QStringLiteral("Background colour ..."), &dialog);
+    connect(background, &QPushButton::clicked, &dialog, [&] {
+      const QColor chosen = QColorDialog::getColor(edited.background, &dialog);
+      if (chosen.isValid()) edited.background = chosen;
+    });
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addWidget(new QLabel(QStringLiteral("Text:"), &dialog), 0, 0);
+    form->addWidget(text, 0, 1, 1, 3);
+    form->addWidget(new QLabel(QStringLiteral("X:"), &dialog), 1, 0);
+    form->addWidget(x, 1, 1);
+    form->addWidget(new QLabel(QStringLiteral("Y:"), &dialog), 1, 2);
+    form->addWidget(y, 1, 3);
+    form->addWidget(font, 2, 0);
+    form->addWidget(colour, 2, 1);
+    form->addWidget(background, 2, 2);
+    form->addWidget(transparent, 2, 3);
+    form->addWidget(buttons, 3, 0, 1, 4);
+    if (dialog.exec() != QDialog::Accepted) return;
+    edited.text = text->text();
+    edited.origin = QPoint(x->value(), y->value());
+    edited.transparent = transparent->isChecked();
+    m_annotation = edited;
   }
 
   void ShowList() {
@@ -264,6 +323,11 @@ class CDlgFrameloom : public CDialog {
     format.nKind = chosen.startsWith("WMV") ? MK_WMV : chosen.startsWith("MPEG") ? MK_MPEG : MK_AVI;
     const QString suffix = format.nKind == MK_AVI ? "avi" : format.nKind == MK_WMV ? "wmv" : "mpg";
     if (QFileInfo(path).suffix().isEmpty()) path += "." + suffix;
+    if (format.nKind == MK_WMV) {
+      // One WMV encoder here: its index is remembered as the choice.
+      CRegistry key(HKEY_CURRENT_USER, kSettingsKey, true);
+      key.SetValue(u"WMV_CodecIndex", uint32_t(0));
+    }
     if (format.nKind == MK_AVI) {
       const std::vector<std::string> codecs = CMovieWriter::AvailableCodecs(MK_AVI);
       if (codecs.empty()) {
@@ -329,7 +393,24 @@ class CDlgFrameloom : public CDialog {
     setEnabled(false);
     progress->show();
     const std::vector<tagFRAMEENTRY> frames = m_frames;
-    const tagMOVIESETTINGS settings = Settings();
+    tagMOVIESETTINGS settings = Settings();
+    if (!m_annotation.text.isEmpty()) {
+      const Annotation annotation = m_annotation;
+      settings.annotate = [annotation](tagLORIMOBITMAP* frame) {
+        // The bitmap's bytes are B, G, R, A: Qt's ARGB32 on this machine.
+        QImage image(frame->pPixels, frame->nWidth, frame->nHeight, frame->nStride,
+                     QImage::Format_ARGB32);
+        QPainter painter(&image);
+        painter.setFont(annotation.font);
+        const QRect area(annotation.origin, QPoint(frame->nWidth - 1, frame->nHeight - 1));
+        if (!annotation.transparent) {
+          painter.setBackgroundMode(Qt::OpaqueMode);
+          painter.setBackground(annotation.background);
+        }
+        painter.setPen(annotation.colour);
+        painter.drawText(area, Qt::TextDontClip | Qt::TextWordWrap, annotation.text);
+      };
+    }
     QPointer<QProgressDialog> bar(progress);
     m_render = std::thread([this, path, format, frames, settings, bar, maker] {
       MyString error;
@@ -383,6 +464,15 @@ class CDlgFrameloom : public CDialog {
   }
 
   IFrameSource* m_pSource;
+  struct Annotation {
+    QString text;
+    QFont font;
+    QColor colour = Qt::white;
+    QColor background = Qt::black;
+    bool transparent = true;
+    QPoint origin;
+  };
+  Annotation m_annotation;
   std::vector<tagFRAMEENTRY> m_frames;
   std::unique_ptr<CMovieMaker> m_maker;
   std::thread m_render;

@@ -181,6 +181,7 @@ int CMovieMaker::Render(const MyString& path, tagMOVIEFORMAT format,
     }
     HBITMAP composed = ComposeFrame(bitmap, settings);
     DeleteBitmap32(bitmap);
+    if (composed && settings.annotate) settings.annotate(composed);
     const int duration = frame.nDurationMs > 0 ? frame.nDurationMs : settings.nDelayMs;
     const bool written =
         composed && writer.WriteFrame(composed->pPixels, composed->nStride, duration, &text);

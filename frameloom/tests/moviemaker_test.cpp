@@ -132,12 +132,19 @@ TEST(MovieMaker, RendersAviFramesToTheirDurationsAndRefusesMixedSizesBeforeWriti
   const std::vector<tagFRAMEENTRY> frames = {{CStrAW::FromPath(red), 1000},
                                              {CStrAW::FromPath(blue), 250}};
   int percent = 0;
+  int annotated = 0;
+  settings.annotate = [&](tagLORIMOBITMAP* frame) {
+    EXPECT_EQ(frame->nWidth, 64);
+    ++annotated;
+  };
   ASSERT_EQ(maker.Render(
                 CStrAW::FromPath(movie), format, frames, settings, nullptr,
                 [&](int p) { percent = p; }, &error),
             RR_DONE)
       << error.ToUtf8();
   EXPECT_EQ(percent, 100);
+  EXPECT_EQ(annotated, 2);
+  settings.annotate = nullptr;
   QProcess probe;
   probe.start("ffprobe",
               {"-v", "error", "-count_frames", "-show_entries", "stream=nb_read_frames,width",

@@ -35,6 +35,9 @@ struct tagMOVIESETTINGS {
   int nFlags[Q_COUNT] = {kFlipNone, kFlipNone, kFlipNone, kFlipNone};
   bool bAllowDifferentDimensions = false;
   int nMpegQuality = 75;
+  // Draws the annotation on a composed frame (the dialog's text tool); on
+  // the render thread.
+  std::function<void(tagLORIMOBITMAP* frame)> annotate;
 };
 
 // What Render reports back.
