@@ -18,6 +18,7 @@
 #include "corekit/slidesfile.h"
 #include "pixwork/formats.h"
 #include "pixwork/options.h"
+#include "plugins/pluginhost.h"
 #include "process/processview.h"
 #include "shell/aboutdialog.h"
 #include "shell/acquisitionbridge.h"
@@ -176,11 +177,13 @@ CMainFrame::CMainFrame(QWidget* parent, CLorimoSettings* settings)
   m_docks->SetContentFactory(kToolboxEntry, [this](QWidget* parent) {
     m_toolbox = new CToolbox(
         m_router, [this](int id) { SendCommand(id); }, parent);
+    if (m_pluginHost) m_pluginHost->RefreshToolbox(m_toolbox);
     return m_toolbox.data();
   });
 
   // At start the stored mouse tool is chosen first, then the views whose
   // flags say shown are opened in menu order.
+  m_pluginHost = std::make_unique<CPluginHost>(this);
   SendCommand(int(m_pSettings->menu.GetMouseTool()));
   m_toolViewCommands->ShowStoredViews();
   PlaceProgressStrip();
@@ -554,6 +557,7 @@ LRESULT CMainFrame::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
   }
   LRESULT result = 0;
   if (m_imageService && m_imageService->HandleMessage(msg, wParam, lParam, &result)) return result;
+  if (m_pluginHost && m_pluginHost->HandleMessage(msg, wParam, lParam, &result)) return result;
   return 0;
 }
 

@@ -29,6 +29,7 @@ class CMainMenu;
 class CMenuState;
 class CMouseToolCommands;
 class CNavigationBar;
+class CPluginHost;
 class CPaneArrangement;
 class CProgressStrip;
 class CStartupScreen;
@@ -89,6 +90,7 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CViewerInput& ViewerInput() const { return *m_input; }
   CVolumeWatcher& VolumeWatcher() const { return *m_volumes; }
   CAcquisitionBridge& AcquisitionBridge() const { return *m_bridge; }
+  CPluginHost& PluginHost() const { return *m_pluginHost; }
 
  public slots:
   // Full screen and Maximize View: the tool views go (true) or come back.
@@ -170,6 +172,9 @@ class CMainFrame : public QMainWindow, private CCommandTarget {
   CViewerInput* m_input = nullptr;
   CVolumeWatcher* m_volumes = nullptr;
   CAcquisitionBridge* m_bridge = nullptr;
+
+  // Last: it reaches into everything above.
+  std::unique_ptr<CPluginHost> m_pluginHost;
 
   // What the viewer told us.
   bool m_bViewerSetsTitle = false;

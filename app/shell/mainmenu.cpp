@@ -112,6 +112,8 @@ QShortcut* CMainMenu::GetShortcut(const char* key) const {
 }
 
 void CMainMenu::UpdateAction(QAction* action) {
+  // The plug-ins' entries are always available.
+  if (action->property("lorimoPlugin").toBool()) return;
   const int id = action->data().toInt();
   const tagMENUITEMSTATE state = m_state.Get(id);
   const tagCOMMANDENTRY* entry = CCommandTable::Find(id);
@@ -132,6 +134,26 @@ void CMainMenu::UpdateMenu(QMenu* menu) {
 
 void CMainMenu::UpdateAll() {
   for (QMenu* menu : m_menus) UpdateMenu(menu);
+}
+
+void CMainMenu::SetPluginEntries(MAINMENU which,
+                                 const std::vector<tagFAVORITESMENUENTRY>& entries) {
+  QMenu* menu = m_menus[which];
+  std::vector<QAction*>& actions = m_pluginEntries[which];
+  for (QAction* action : actions) {
+    menu->removeAction(action);
+    delete action;
+  }
+  actions.clear();
+  if (!entries.empty()) actions.push_back(menu->addSeparator());
+  for (const tagFAVORITESMENUENTRY& entry : entries) {
+    QAction* action = menu->addAction(entry.strText);
+    action->setData(entry.nId);
+    action->setProperty("lorimoPlugin", true);
+    const int id = entry.nId;
+    connect(action, &QAction::triggered, this, [this, id] { emit CommandChosen(id); });
+    actions.push_back(action);
+  }
 }
 
 void CMainMenu::SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& entries) {

@@ -41,6 +41,9 @@ class CMainMenu : public QObject {
   // The favorites entries, at the end of the Favorites menu; replaces those
   // given before.
   void SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& entries);
+  // The plug-ins' entries, at the end of menu (Tools, View); replaces those
+  // given before for that menu.
+  void SetPluginEntries(MAINMENU menu, const std::vector<tagFAVORITESMENUENTRY>& entries);
 
   // What the menu shows for a table entry: its text and the key beside it.
   static QString MenuLabel(const tagCOMMANDENTRY& entry);
@@ -63,5 +66,6 @@ class CMainMenu : public QObject {
   std::map<int, QAction*> m_actions;
   std::map<QString, QMenu*> m_submenus;  // by menu and title
   std::vector<QAction*> m_favorites;
+  std::map<int, std::vector<QAction*>> m_pluginEntries;  // by menu
   std::vector<QShortcut*> m_shortcuts;
 };

@@ -94,8 +94,41 @@ CToolbox::CToolbox(const CCommandRouter& router, std::function<void(int)> send, 
     m_buttons.emplace(face.nId, button);
     ++n;
   }
+  m_nOwnCount = n;
   grid->setRowStretch(grid->rowCount(), 1);
   Refresh();
+}
+
+void CToolbox::SetPluginButtons(const std::vector<tagPLUGINBUTTON>& buttons) {
+  auto* grid = static_cast<QGridLayout*>(layout());
+  // Later: the button may be the one whose click led here.
+  for (QToolButton* button : m_pluginButtons) {
+    grid->removeWidget(button);
+    button->hide();
+    button->deleteLater();
+  }
+  m_pluginButtons.clear();
+  int n = m_nOwnCount;
+  for (const tagPLUGINBUTTON& face : buttons) {
+    auto* button = new QToolButton(this);
+    if (face.icon.isNull())
+      button->setText(face.strText.left(4));
+    else
+      button->setIcon(face.icon);
+    button->setToolTip(face.strText);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setCheckable(true);
+    button->setChecked(face.bSelected);
+    const int id = face.nId;
+    connect(button, &QToolButton::clicked, this, [this, id] {
+      if (m_send) m_send(id);
+    });
+    grid->addWidget(button, n / kColumns, n % kColumns);
+    m_pluginButtons.push_back(button);
+    ++n;
+  }
+  grid->setRowStretch(grid->rowCount(), 1);
 }
 
 QToolButton* CToolbox::GetButton(int id) const {

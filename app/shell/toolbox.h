@@ -4,6 +4,7 @@
 // command id like the menu entry; its pressed and enabled state is read
 // from the command's owner whenever Refresh runs. GUI thread only.
 
+#include <QIcon>
 #include <QWidget>
 #include <functional>
 #include <map>
@@ -23,6 +24,17 @@ class CToolbox : public QWidget {
   QToolButton* GetButton(int id) const;
   void Refresh();
 
+  // The plug-ins' buttons, after the own ones; they send their ids like the
+  // others and show the selection their plug-in gives. Replaces those given
+  // before.
+  struct tagPLUGINBUTTON {
+    int nId = 0;
+    QIcon icon;
+    QString strText;
+    bool bSelected = false;
+  };
+  void SetPluginButtons(const std::vector<tagPLUGINBUTTON>& buttons);
+
  protected:
   void showEvent(QShowEvent* event) override;
 
@@ -30,4 +42,6 @@ class CToolbox : public QWidget {
   const CCommandRouter& m_router;
   std::function<void(int)> m_send;
   std::map<int, QToolButton*> m_buttons;
+  std::vector<QToolButton*> m_pluginButtons;
+  int m_nOwnCount = 0;
 };

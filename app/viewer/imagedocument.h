@@ -127,6 +127,19 @@ class CImageDocument : public CLoadTarget {
                       int orientation) override;
   bool GetTransparency(Magick::Color* color) const override;
   CReadAhead* GetReadAhead() override { return &m_readAhead; }
+  void NotifyPluginsOpening(const MyString& path) override {
+    if (m_pluginOpening) m_pluginOpening(path);
+  }
+  int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint) override {
+    return m_pluginOffer ? m_pluginOffer(path, image, sizeHint) : 0;
+  }
+  // The plug-in host's side of loads (set before any load runs; loading
+  // threads call them).
+  void SetPluginHandlers(std::function<void(const MyString&)> opening,
+                         std::function<int(const MyString&, Magick::Image*, const SIZE*)> offer) {
+    m_pluginOpening = std::move(opening);
+    m_pluginOffer = std::move(offer);
+  }
 
   // BGRA bytes of an image, as the widget draws it.
   static QImage ToQImage(const Magick::Image& image);
@@ -137,6 +150,8 @@ class CImageDocument : public CLoadTarget {
 
   // GraphicsMagick is started before the first image member is made.
   bool m_bLibraryReady;
+  std::function<void(const MyString&)> m_pluginOpening;
+  std::function<int(const MyString&, Magick::Image*, const SIZE*)> m_pluginOffer;
   HWND m_hWindow = nullptr;
   tagIMAGEDATA m_data;
   tagFILEIDENTITY m_fileIdentity;

@@ -1,4 +1,4 @@
-#include "encoders.h"
+#include "frameloom/encoders.h"
 
 extern "C" {
 #include <libavcodec/avcodec.h>
