@@ -17,6 +17,7 @@
 #include "shell/installfile.h"
 #include "shell/mainframe.h"
 #include "shell/programhooks.h"
+#include "transfer/transferdispatch.h"
 #include "shell/settings.h"
 #include "shell/settingsexport.h"
 #include "shell/settingsnotice.h"
@@ -84,6 +85,7 @@ bool CLorimoProgram::InitInstance() {
   m_frame->show();
 
   InstallThumbnailHooks(m_frame->ImageService());
+  InstallTransfer(m_frame.get());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)
