@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include "shell/fileassociations.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -74,4 +75,15 @@ TEST(TransferDispatch, OneDialogAtATimeAndTheOpenOneIsTold) {
   EXPECT_EQ(wizards, 1);
   EXPECT_EQ(manuals, 2);
   EXPECT_EQ(dispatch.CommandTarget()->OnCommand(3128), 0);
+}
+
+TEST(TransferDispatch, TheCardEntryStartsTheTransferSwitch) {
+  CFileAssociations associations(u"/opt/my apps/lorimo");
+  ASSERT_EQ(associations.Apply(nullptr, 0), 1) << associations.GetLastError().ToUtf8();
+  const std::filesystem::path entry =
+      std::filesystem::path(associations.GetDesktopFilePath().ToUtf8()).parent_path() /
+      kTransferDesktopFileName;
+  const std::string text = testsupport::ReadFile(entry);
+  EXPECT_NE(text.find("\nExec=\"/opt/my apps/lorimo\" /WIAAuto\n"), std::string::npos) << text;
+  EXPECT_NE(text.find("\nMimeType=x-content/image-dcf;\n"), std::string::npos) << text;
 }
