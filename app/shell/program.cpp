@@ -17,6 +17,7 @@
 #include "shell/installfile.h"
 #include "shell/mainframe.h"
 #include "shell/programhooks.h"
+#include "transfer/scanacquire.h"
 #include "transfer/transferdispatch.h"
 #include "shell/settings.h"
 #include "shell/settingsexport.h"
@@ -86,6 +87,7 @@ bool CLorimoProgram::InitInstance() {
 
   InstallThumbnailHooks(m_frame->ImageService());
   InstallTransfer(m_frame.get());
+  InstallScanner(m_frame.get());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)
