@@ -27,7 +27,6 @@ class CDlgScan : public QDialog {
   CDlgScan(CTwain* owner, int count, const tagTWAINVIEWER& viewer, const std::string& device)
       : QDialog(viewer.pMainWindow), m_owner(owner), m_nCount(count), m_viewer(viewer) {
     setWindowTitle(tr("Scan"));
-    setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     m_form = new QFormLayout;
     layout->addLayout(m_form);
@@ -96,15 +95,24 @@ class CDlgScan : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override {
-    if (m_bScanning || (m_owner && !m_owner->CanClose())) {
+    if (!MayClose()) {
       event->ignore();
       return;
     }
     QDialog::closeEvent(event);
   }
-  void reject() override { close(); }
+  void reject() override {
+    if (MayClose()) QDialog::reject();
+  }
+  // However it ends (Close, Escape, the window's button), the dialog goes.
+  void done(int result) override {
+    QDialog::done(result);
+    deleteLater();
+  }
 
  private:
+  bool MayClose() const { return !m_bScanning && (!m_owner || m_owner->CanClose()); }
+
   void BuildOptions() {
     const std::vector<tagSANEOPTION> options = m_scanner.GetOptions();
     auto find = [&options](const char* name) -> const tagSANEOPTION* {
