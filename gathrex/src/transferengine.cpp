@@ -197,6 +197,13 @@ bool CTransferEngine::Stopped() {
   return m_bStopped;
 }
 
+void CTransferEngine::FlushTarget(size_t placed) {
+  if (m_bDeleteAfter || placed == 0) return;
+  CFd dir(::open(m_strTarget.ToUtf8().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (dir.Get() < 0 || ::syncfs(dir.Get()) != 0)
+    m_failures.push_back({m_strTarget, u"Cannot write to the disk: " + ErrnoText(errno)});
+}
+
 void CTransferEngine::Begin(size_t count) {
   m_targets = MyStringList();
   for (size_t i = 0; i < count; ++i) m_targets.Append(MyString());
@@ -245,7 +252,9 @@ int CTransferEngine::StoreFile(const MyString& name, const tagSOURCE& source, My
   }
   // mkostemp makes the file private; a picture gets the usual permissions.
   ::fchmod(temp.Get(), 0666 & ~CurrentUmask());
-  if (::fsync(temp.Get()) != 0) {
+  // The original is about to go: its copy must be on the disk first. Kept
+  // originals are covered by one flush of the folder's file system at the end.
+  if (m_bDeleteAfter && ::fsync(temp.Get()) != 0) {
     *error = u"Cannot write the file: " + ErrnoText(errno);
     return 0;
   }
@@ -289,7 +298,7 @@ int CTransferEngine::StoreFile(const MyString& name, const tagSOURCE& source, My
         continue;
     } else {
       keepTemp = true;
-      ::fsync(dir.Get());
+      if (m_bDeleteAfter) ::fsync(dir.Get());
     }
     *target = MyString::FromUtf8(folder + "/" + candidate);
     return 1;
@@ -333,6 +342,7 @@ size_t CTransferEngine::TransferFiles(const MyStringList& files) {
     if (m_bDeleteAfter && ::unlink(path.ToUtf8().c_str()) != 0)
       m_failures.push_back({path, u"Copied, but not removed from the device: " + ErrnoText(errno)});
   }
+  FlushTarget(placed);
   return placed;
 }
 
@@ -378,5 +388,6 @@ size_t CTransferEngine::TransferCameraFiles(CCameraDevice* camera,
       m_failures.push_back(
           {file.strName, u"Copied, but not removed from the device: " + camera->GetLastError()});
   }
+  FlushTarget(placed);
   return placed;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // Copying pictures from a card or a camera into a folder without ever losing
-// one. Every file is written to a temporary file beside its target, flushed,
-// read back and compared, and only then renamed into place; a name already
+// one. Every file is written to a temporary file beside its target, read
+// back and compared, and only then renamed into place (flushed to the disk
+// first when the original is to be deleted; else the target's file system
+// is flushed once at the end); a name already
 // taken by a different file gives "name (2).ext" (an identical file is kept
 // as it is). Deleting from the device, when asked, happens only after that
 // check. Each failing item is reported with its reason and the rest goes on.
@@ -80,6 +82,7 @@ class CTransferEngine {
  private:
   bool Stopped();
   void Begin(size_t count);
+  void FlushTarget(size_t placed);
 
   MyString m_strTarget;
   bool m_bDeleteAfter = false;
