@@ -72,6 +72,7 @@ int CCameraDevice::Fail(const char* what, int result) {
 
 int CCameraDevice::Open(const MyString& port, const MyString& model) {
   Close();
+  m_bLibraryFailure = false;
   const std::string portPath = port.ToUtf8();
   std::string modelName = model.ToUtf8();
   if (modelName.empty())
@@ -86,6 +87,11 @@ int CCameraDevice::Open(const MyString& port, const MyString& model) {
   Camera* camera = nullptr;
   int result = gp_abilities_list_new(&abilitiesList);
   if (result >= GP_OK) result = gp_abilities_list_load(abilitiesList, m_context);
+  if (result < GP_OK || gp_abilities_list_count(abilitiesList) <= 0) {
+    if (abilitiesList) gp_abilities_list_free(abilitiesList);
+    m_bLibraryFailure = true;
+    return Fail("No camera drivers", result < GP_OK ? result : GP_ERROR_MODEL_NOT_FOUND);
+  }
   int index =
       result >= GP_OK ? gp_abilities_list_lookup_model(abilitiesList, modelName.c_str()) : result;
   CameraAbilities abilities{};

@@ -288,6 +288,7 @@ int CDlgTransferWizard::AutomaticTransfer() {
   bool stopped = false;
   bool nothing = false;
   MyString cameraError;
+  bool libraryFailure = false;
   std::vector<tagTRANSFERFAILURE> failures;
   const MyString device = m_strDevice;
   CTransferProgress::Run(this,
@@ -304,6 +305,7 @@ int CDlgTransferWizard::AutomaticTransfer() {
                              std::vector<tagCAMERAFILE> files;
                              if (!camera.Open(device) || !camera.ListFiles(&files, &stop)) {
                                cameraError = camera.GetLastError();
+                               libraryFailure = camera.IsLibraryFailure();
                                return;
                              }
                              placed = engine.TransferCameraFiles(&camera, files);
@@ -315,9 +317,10 @@ int CDlgTransferWizard::AutomaticTransfer() {
   m_bBusy = false;
 
   if (!cameraError.IsEmpty()) {
-    QMessageBox::critical(
-        this, tr("Fatal Error"),
-        tr("Device initialization failure!") + QStringLiteral("\n\n") + cameraError.ToQString());
+    QMessageBox::critical(this, tr("Fatal Error"),
+                          (libraryFailure ? tr("WIA Initialization failure !")
+                                          : tr("Device initialization failure!")) +
+                              QStringLiteral("\n\n") + cameraError.ToQString());
     return 0;
   }
   if (nothing) {

@@ -52,6 +52,9 @@ class CCameraDevice {
   int DeleteFile(const tagCAMERAFILE& file);
 
   const MyString& GetLastError() const { return m_strLastError; }
+  // The last Open failed before reaching the device: libgphoto2 itself (its
+  // drivers, its port list) could not be used.
+  bool IsLibraryFailure() const { return m_bLibraryFailure; }
 
   // The cameras connected now (libgphoto2's autodetection). -1 when it fails.
   static int Autodetect(std::vector<tagCAMERAPORT>* cameras);
@@ -65,4 +68,5 @@ class CCameraDevice {
   _GPContext* m_context = nullptr;
   const std::atomic<bool>* m_stop = nullptr;
   MyString m_strLastError;
+  bool m_bLibraryFailure = false;
 };
