@@ -69,6 +69,16 @@ TEST_F(TransferDialogs, ManualTransferFromACardMovesTheSelectionAndKeepsFailedRo
   ASSERT_TRUE(WaitFor([&] { return !dialog.IsLoading(); }));
   ASSERT_EQ(dialog.GetItems().size(), 3u);
   EXPECT_EQ(dialog.GetDevices()[0], Path(card));
+  // Size descending, then name (the full path) ascending.
+  auto shownSizes = [&dialog] {
+    std::vector<int64_t> sizes;
+    for (int row : dialog.GetShownRows()) sizes.push_back(dialog.GetItems()[row].nSize);
+    return sizes;
+  };
+  dialog.SortBy(1, false);
+  EXPECT_EQ(shownSizes(), (std::vector<int64_t>{7000, 6000, 5000}));
+  dialog.SortBy(0, true);
+  EXPECT_EQ(shownSizes(), (std::vector<int64_t>{5000, 7000, 6000}));
 
   // Nothing selected, then no destination: the two refusals.
   EXPECT_EQ(dialog.StartTransfer(), 0);

@@ -47,9 +47,8 @@ enum : int {
   IDC_START,
 };
 
-// Roles of the list model: the row's index in m_items, and the sort key.
+// The list model's role holding the row's index in m_items.
 constexpr int kRowRole = Qt::UserRole + 1;
-constexpr int kSortRole = Qt::UserRole + 2;
 
 enum : int { COL_NAME, COL_SIZE, COL_TYPE, COL_DATE, COL_DIMENSIONS, COL_COUNT };
 
@@ -98,6 +97,24 @@ void ReportFailures(QWidget* parent, const std::vector<tagTRANSFERFAILURE>& fail
   box.setDetailedText(FailureText(failures));
   box.exec();
 }
+
+// Sorts the list by the rows' own records (CompareListItems).
+class CListSorter : public QSortFilterProxyModel {
+ public:
+  CListSorter(const std::vector<tagOURLISTITEMDATA>* items, QObject* parent)
+      : QSortFilterProxyModel(parent), m_items(items) {}
+
+ protected:
+  bool lessThan(const QModelIndex& left, const QModelIndex& right) const override {
+    const size_t a = size_t(sourceModel()->index(left.row(), 0).data(kRowRole).toInt());
+    const size_t b = size_t(sourceModel()->index(right.row(), 0).data(kRowRole).toInt());
+    if (a >= m_items->size() || b >= m_items->size()) return a < b;
+    return CompareListItems((*m_items)[a], (*m_items)[b], left.column()) < 0;
+  }
+
+ private:
+  const std::vector<tagOURLISTITEMDATA>* m_items;
+};
 
 // The progress window itself (texts of the transfer dialogs).
 class CDlgProgress : public QDialog {
@@ -367,9 +384,8 @@ int CDlgManualTransfer::OnInitDialog() {
   m_model = new QStandardItemModel(0, COL_COUNT, this);
   m_model->setHorizontalHeaderLabels(
       {tr("Name"), tr("Size"), tr("Type"), tr("Date Picture Taken"), tr("Dimensions")});
-  m_sorted = new QSortFilterProxyModel(this);
+  m_sorted = new CListSorter(&m_items, this);
   m_sorted->setSourceModel(m_model);
-  m_sorted->setSortRole(kSortRole);
   m_stack = new QStackedWidget(this);
   m_thumbs = new QListView(this);
   m_thumbs->setViewMode(QListView::IconMode);
@@ -636,28 +652,35 @@ void CDlgManualTransfer::AddRow(tagOURLISTITEMDATA item, const QImage& thumbnail
   auto* name = new QStandardItem(QIcon(square), item.strName.GetStringTitleExt().ToQString());
   name->setToolTip(item.strName.ToQString());
   name->setData(row, kRowRole);
-  name->setData(item.strName.ToQString(), kSortRole);
   name->setEditable(false);
   cells << name;
-  auto cell = [&cells](const QString& text, const QVariant& key, const QIcon& icon = {}) {
+  auto cell = [&cells](const QString& text, const QIcon& icon = {}) {
     auto* c = new QStandardItem(icon, text);
-    c->setData(key, kSortRole);
     c->setEditable(false);
     cells << c;
   };
-  cell(locale.formattedDataSize(item.nSize), QVariant::fromValue<qlonglong>(item.nSize));
-  cell(type.comment(), item.strName.ToQString(), QIcon::fromTheme(type.iconName()));
+  cell(locale.formattedDataSize(item.nSize));
+  cell(type.comment(), QIcon::fromTheme(type.iconName()));
   cell(item.date.isValid()
            ? locale.toString(item.date.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
                  locale.toString(item.date.time(), QLocale::ShortFormat)
-           : QString(),
-       item.date);
+           : QString());
   cell(item.nWidth > 0 && item.nHeight > 0
            ? QStringLiteral("%1 x %2").arg(item.nWidth).arg(item.nHeight)
-           : tr("Unknown"),
-       item.nWidth);
+           : tr("Unknown"));
   m_items.push_back(std::move(item));
   m_model->appendRow(cells);
+}
+
+void CDlgManualTransfer::SortBy(int column, bool ascending) {
+  m_details->sortByColumn(column, ascending ? Qt::AscendingOrder : Qt::DescendingOrder);
+}
+
+std::vector<int> CDlgManualTransfer::GetShownRows() const {
+  std::vector<int> rows;
+  for (int i = 0; i < m_sorted->rowCount(); ++i)
+    rows.push_back(m_sorted->data(m_sorted->index(i, 0), kRowRole).toInt());
+  return rows;
 }
 
 std::vector<int> CDlgManualTransfer::SelectedRows() const {

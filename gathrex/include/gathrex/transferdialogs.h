@@ -125,6 +125,10 @@ class CDlgManualTransfer : public CDialog {
   void SetDestination(const MyString& folder);
   void SetDeleteAfter(bool deleteAfter);
   void SetDatedFolder(bool dated);
+  // Sorts as a click on the column's header does; the rows (indexes into
+  // GetItems) in the order they show.
+  void SortBy(int column, bool ascending);
+  std::vector<int> GetShownRows() const;
   // Start Transfer; 1 when the transfer ran.
   int StartTransfer();
 
