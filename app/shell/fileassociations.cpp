@@ -178,9 +178,23 @@ int CFileAssociations::WriteDesktopEntry() {
       "Categories=Graphics;Viewer;\n"
       "MimeType=" +
       mimeTypes + "\n";
+  const std::string transfer =
+      "[Desktop Entry]\n"
+      "Type=Application\n"
+      "Name=Lorimo Image Transfer\n"
+      "Comment=Copy the pictures of a camera or memory card\n"
+      "Exec=" +
+      QuoteExecArgument(CStrAW::w_toA(m_strProgram)) +
+      " /WIAAuto\n"
+      "Icon=camera-photo\n"
+      "Terminal=false\n"
+      "NoDisplay=true\n"
+      "MimeType=x-content/image-dcf;\n";
   std::error_code ec;
   std::filesystem::create_directories(CStrAW::ToPath(m_strApplications), ec);
-  return WriteFileAtomically(GetDesktopFilePath(), entry, &m_strLastError);
+  return WriteFileAtomically(GetDesktopFilePath(), entry, &m_strLastError) &&
+         WriteFileAtomically(m_strApplications + u"/" + CStrAW::a_toW(kTransferDesktopFileName),
+                             transfer, &m_strLastError);
 }
 
 int CFileAssociations::Apply(FILEASSOCIATIONS* records, int count) {

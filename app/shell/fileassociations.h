@@ -17,6 +17,9 @@ class CRegistryStore;
 struct FILEASSOCIATIONS;
 
 inline constexpr char kDesktopFileName[] = "lorimo.desktop";
+// Offered by the desktop when a camera card (DCF) is mounted: starts
+// "lorimo /WIAAuto". Written with the main entry.
+inline constexpr char kTransferDesktopFileName[] = "lorimo-transfer.desktop";
 
 class CFileAssociations {
  public:

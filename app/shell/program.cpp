@@ -19,6 +19,8 @@
 #include "shell/installfile.h"
 #include "shell/mainframe.h"
 #include "shell/programhooks.h"
+#include "transfer/scanacquire.h"
+#include "transfer/transferdispatch.h"
 #include "shell/settings.h"
 #include "shell/settingsexport.h"
 #include "shell/settingsnotice.h"
@@ -88,6 +90,8 @@ bool CLorimoProgram::InitInstance() {
   InstallThumbnailHooks(m_frame->ImageService());
   InstallBrowsing(*m_frame);
   InstallCollections(m_frame.get());
+  InstallTransfer(m_frame.get());
+  InstallScanner(m_frame.get());
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
   if (hooks.arrangePanes) hooks.arrangePanes(m_frame.get());
   if (hooks.loadPlugins)

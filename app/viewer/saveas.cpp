@@ -59,7 +59,12 @@ int CSaveAsCommand::Run() {
     m_ui.Message(u"Please Open Image First.", kCaption, false);
     return 0;
   }
-  const MyString target = m_ui.AskTarget(m_document.GetPath());
+  // A picture without a file (a scan) is offered under its name.
+  const MyString proposal =
+      !m_document.GetPath().IsEmpty() || m_document.GetName().IsEmpty()
+          ? m_document.GetPath()
+          : m_document.GetName() + u"." + MyString::FromUtf8(m_document.GetImage().magick());
+  const MyString target = m_ui.AskTarget(proposal);
   if (target.IsEmpty()) return 0;
   CFileInfo info;
   if (GetFileInfo(target, &info) && IsFileReadOnly(target)) {
