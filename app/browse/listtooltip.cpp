@@ -14,6 +14,7 @@
 
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailmaker.h"
+#include "browse/thumbnailsetup.h"
 #include "browse/thumbnailworkers.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
@@ -117,8 +118,7 @@ void CListTooltip::ShowItem(int index, const MyString& path, const QPoint& globa
   // Made on first use: the view may come before the thumbnail cache.
   if (m_bPreview && !m_workers && !m_bDropped) {
     m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache(), 1);
-    m_workers->ConfigureMakers(
-        [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
+    m_workers->ConfigureMakers(ConfigureThumbnailMaker);
     connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this,
             [this](uint64_t, int index, const QImage& image) {
               if (index != m_nIndex) return;

@@ -18,7 +18,7 @@ constexpr int kMaxCachedBox = 300;
 HBITMAP ServiceThumbnail(const MyString& path, const SIZE& size, int16_t option) {
   if (size.cx <= 0 || size.cy <= 0) return nullptr;
   CThumbnailMaker maker(GetThumbnailCache());
-  maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0);
+  ConfigureThumbnailMaker(maker);
   CThumbnailOwner owner;
   SIZE box = size;
   const bool allowCache = size.cx <= kMaxCachedBox && size.cy <= kMaxCachedBox;
@@ -27,6 +27,11 @@ HBITMAP ServiceThumbnail(const MyString& path, const SIZE& size, int16_t option)
 }
 
 }  // namespace
+
+void ConfigureThumbnailMaker(CThumbnailMaker& maker) {
+  maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0);
+  maker.provideThumbnailForFile = GetProgramHooks().pluginThumbnail;
+}
 
 void InstallThumbnailHooks(CImageService* service) {
   tagPROGRAMHOOKS& hooks = GetProgramHooks();

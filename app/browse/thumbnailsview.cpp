@@ -19,6 +19,7 @@
 #include "browse/listtooltip.h"
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailmaker.h"
+#include "browse/thumbnailsetup.h"
 #include "browse/thumbnailworkers.h"
 #include "corekit/straw.h"
 #include "pixwork/listposition.h"
@@ -247,8 +248,7 @@ void CThumbnailsView::RequestVisible() {
   // Made on first use: the view may come before the thumbnail cache.
   if (!m_workers) {
     m_workers = std::make_unique<CThumbnailWorkers>(GetThumbnailCache());
-    m_workers->ConfigureMakers(
-        [](CThumbnailMaker& maker) { maker.SetUpright(gVO[VO_UPRIGHT].bFlag != 0); });
+    m_workers->ConfigureMakers(ConfigureThumbnailMaker);
     connect(m_workers.get(), &CThumbnailWorkers::ThumbnailReady, this, &CThumbnailsView::OnPicture);
   }
   const auto [first, end] = m_grid.VisibleRange(Offset(), viewport()->size());

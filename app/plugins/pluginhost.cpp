@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
+#include <mutex>
 
 #include "corekit/loadslot.h"
 #include "corekit/queuedcall.h"
@@ -32,6 +33,24 @@
 namespace {
 
 CPluginHost* gHookOwner = nullptr;
+
+// The thumbnail workers ask the plug-ins from their own threads, and may
+// still run while the host goes: they reach it only under this lock.
+std::mutex gThumbnailMutex;
+CPluginHost* gThumbnailHost = nullptr;
+
+QImage PluginThumbnail(const MyString& path, const SIZE& box) {
+  std::lock_guard<std::mutex> lock(gThumbnailMutex);
+  if (!gThumbnailHost) return QImage();
+  HBITMAP bitmap = gThumbnailHost->ProvideThumbnail(path, box);
+  if (!bitmap) return QImage();
+  // Plug-ins rarely fill the alpha byte: the picture is taken as opaque.
+  const QImage image = QImage(bitmap->pPixels, bitmap->nWidth, bitmap->nHeight, bitmap->nStride,
+                              QImage::Format_RGB32)
+                           .copy();
+  DeleteBitmap32(bitmap);
+  return image;
+}
 
 bool IsGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
@@ -162,6 +181,11 @@ bool ImageFromRgba(const uint8_t* pixels, uint32_t width, uint32_t height, Magic
 CPluginHost::CPluginHost(CMainFrame* frame)
     : m_pFrame(frame), m_nMessage(RegisterWindowMessage(kLorimoPluginMessageName)) {
   gHookOwner = this;
+  {
+    std::lock_guard<std::mutex> lock(gThumbnailMutex);
+    gThumbnailHost = this;
+  }
+  GetProgramHooks().pluginThumbnail = PluginThumbnail;
   GetProgramHooks().loadPlugins = [this] { Load(ProgramFolder()); };
   GetProgramHooks().releasePlugins = [this] { Release(); };
   frame->PluginCommands().SetInstalledPluginsHandler([this] { ShowInstalledPlugins(m_pFrame); });
@@ -178,7 +202,12 @@ CPluginHost::~CPluginHost() {
   if (m_probe.joinable()) m_probe.join();
   m_pFrame->Viewer()->Document().SetPluginHandlers(nullptr, nullptr);
   m_pFrame->PluginCommands().SetInstalledPluginsHandler(nullptr);
+  {
+    std::lock_guard<std::mutex> lock(gThumbnailMutex);
+    if (gThumbnailHost == this) gThumbnailHost = nullptr;
+  }
   if (gHookOwner == this) {
+    GetProgramHooks().pluginThumbnail = nullptr;
     GetProgramHooks().loadPlugins = nullptr;
     GetProgramHooks().releasePlugins = nullptr;
     gHookOwner = nullptr;

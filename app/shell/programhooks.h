@@ -4,8 +4,10 @@
 // A hook that is not set means that part is not in the program (yet), and
 // its step has nothing to do. GUI thread only.
 
+#include <QImage>
 #include <functional>
 
+#include "corekit/messages.h"
 #include "corekit/mystring.h"
 #include "corekit/platform.h"
 
@@ -33,6 +35,10 @@ struct tagPROGRAMHOOKS {
   // the file's facts before the turn, which its thumbnail was made from.
   std::function<void(const MyString& path, int code, const CFileInfo& before)>
       rotateCachedThumbnail;
+  // The plug-ins' thumbnail of a file for a box (a null image when none
+  // makes one). Called on thumbnail worker threads; set while the plug-in
+  // host exists.
+  std::function<QImage(const MyString& path, const SIZE& box)> pluginThumbnail;
   // A file was written or added: its entry in the thumbnails pane is redrawn.
   std::function<void(const MyString& path)> updateThumbnailEntry;
   // The "Thumbnail options" page of the "View Options" sheet.

@@ -1,5 +1,7 @@
 // The plug-in host with plug-ins built from the kit (app/tests/plugins),
 // loaded into the real main window from a folder of their own.
+#include "browse/thumbnailmaker.h"
+#include "browse/thumbnailsetup.h"
 #include "plugins/pluginhost.h"
 
 #include <QAction>
@@ -380,6 +382,15 @@ TEST_F(PluginHostTest, CodecFilterButtonAndNotificationsReachThePlugin) {
   // A codec answering with a broken bitmap fails the read.
   testsupport::WriteFile(m_folder / "broken.tqf", "TQF1 0 0\n");
   EXPECT_EQ(m_frame->OpenImage(Path(m_folder / "broken.tqf")), 0);
+  // The thumbnail views ask the plug-ins for files no reader of ours takes.
+  testsupport::WriteFile(m_folder / "thumb.tqf", tqf);
+  CThumbnailMaker maker(nullptr);
+  ConfigureThumbnailMaker(maker);
+  CThumbnailOwner owner;
+  SIZE box{100, 100};
+  const QImage thumbnail = maker.MakeThumbnail(owner, Path(m_folder / "thumb.tqf"), &box, false);
+  ASSERT_FALSE(thumbnail.isNull());
+  EXPECT_EQ(thumbnail.pixelColor(0, 0), QColor(255, 0, 0));
 
   // The filter runs with the plug-in's own panel.
   const CFilterCatalogue& catalogue = GetFilterCatalogue();

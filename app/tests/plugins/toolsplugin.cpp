@@ -99,6 +99,12 @@ class CToolsPlugin : public CLorimoPlugin {
               width * 4);
     return bitmap;
   }
+  // Thumbnails of its own files are the pictures themselves.
+  HBITMAP ProvideThumbnailForFile(const char16_t* file, SIZE* size) override {
+    std::u16string name(file);
+    if (name.size() < 4 || name.substr(name.size() - 4) != u".tqf") return nullptr;
+    return ReadImageFromDisk(file, size);
+  }
   void OnLorimoNotification(unsigned long type, uintptr_t text, intptr_t data) override {
     if (type == LN_FILE_OPENING) {
       ++gLog.nFileOpenings;
