@@ -223,6 +223,7 @@ void CBatchPage::Build() {
   auto* exampleLayout = new QVBoxLayout(exampleBox);
   m_pExample = new QLabel(exampleBox);
   m_pExample->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  m_pExample->setAlignment(Qt::AlignLeft | Qt::AlignTop);
   exampleLayout->addWidget(m_pExample);
 
   auto* lower = new QHBoxLayout;
