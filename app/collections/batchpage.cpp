@@ -22,6 +22,8 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "collections/batchsettings.h"
@@ -515,19 +517,26 @@ bool CBatchRunner::Start(const tagBATCHSETTINGS& settings, const MyStringList& s
   };
   if (BatchKind(settings) == BK_RENAME) {
     // Our copy asks before replacing a file, as a shell copy would.
-    m_run->askOverwrite = [this](const MyString& target) {
-      bool bReplace = false;
-      QMetaObject::invokeMethod(
-          this,
-          [this, &target, &bReplace] {
-            bReplace =
-                QMessageBox::question(
-                    m_pOwner, tr("Confirm File Replace"),
-                    tr("%1 already exists.\nDo you want to replace it?").arg(target.ToQString())) ==
-                QMessageBox::Yes;
-          },
-          Qt::BlockingQueuedConnection);
-      return bReplace;
+    // Asked without blocking on the window: at exit the window waits for
+    // this thread, which then gives up the question as "no".
+    CBatchRun* run = m_run.get();
+    m_run->askOverwrite = [this, run](const MyString& target) {
+      auto answer = std::make_shared<std::promise<bool>>();
+      std::future<bool> replied = answer->get_future();
+      QMetaObject::invokeMethod(this, [this, target, answer] {
+        answer->set_value(
+            QMessageBox::question(
+                m_pOwner, tr("Confirm File Replace"),
+                tr("%1 already exists.\nDo you want to replace it?").arg(target.ToQString())) ==
+            QMessageBox::Yes);
+      });
+      while (replied.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready)
+        if (run->IsStopped()) return false;
+      try {
+        return replied.get() && !run->IsStopped();
+      } catch (const std::future_error&) {
+        return false;  // the window went away without answering
+      }
     };
   }
   m_bRunning = true;
