@@ -73,9 +73,8 @@ class BatchHeadless : public ::testing::Test {
     fs::create_directories(out);
   }
   void Settings(const std::string& extra) {
-    testsupport::WriteFile(
-        dir / "batch.ini",
-        "[Batch]\nConvert=1\nDestination=" + out.string() + "\n" + extra);
+    testsupport::WriteFile(dir / "batch.ini",
+                           "[Batch]\nConvert=1\nDestination=" + out.string() + "\n" + extra);
   }
   fs::path dir, out;
 };
