@@ -4,6 +4,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QProcessEnvironment>
+#include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <unistd.h>
@@ -162,6 +164,47 @@ TEST_F(BatchHeadless, RunsThatCannotStartEndWithTwo) {
   }
   fs::permissions(out, fs::perms::owner_all);
   EXPECT_TRUE(fs::is_empty(out));
+}
+
+TEST_F(BatchHeadless, TermStopsAfterTheFileInHand) {
+  MakeImage(dir / "base.png", 600);
+  std::vector<std::string> args = {(dir / "batch.ini").string()};
+  for (int i = 0; i < 60; ++i) {
+    const fs::path copy = dir / ("p" + std::to_string(100 + i) + ".png");
+    fs::copy_file(dir / "base.png", copy);
+    args.push_back(copy.string());
+  }
+  Settings("Format=BMP\nWorkers=1\n");
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  env.remove(QStringLiteral("DISPLAY"));
+  process.setProcessEnvironment(env);
+  QStringList list{QStringLiteral("--batch")};
+  for (const std::string& a : args) list << QString::fromStdString(a);
+  process.start(QStringLiteral(LORIMO_PROGRAM), list);
+  ASSERT_TRUE(process.waitForStarted(10000));
+  // The first file's line says the run is under way.
+  std::string out;
+  while (out.find('\n') == std::string::npos && process.waitForReadyRead(20000))
+    out += process.readAllStandardOutput().toStdString();
+  ::kill(pid_t(process.processId()), SIGTERM);
+  ASSERT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+  EXPECT_EQ(process.exitCode(), 1);
+  out += process.readAllStandardOutput().toStdString();
+  EXPECT_NE(out.find("not begun (stopped)"), std::string::npos) << out;
+  // Every file begun was finished and logged; nothing half-written is left.
+  const std::vector<std::string> log =
+      Lines(testsupport::ReadFile(this->out / "LorimoConvertLog.txt"), "\r\n");
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.back(), "Coversion ended here!");
+  const size_t done = std::count_if(log.begin(), log.end(), [](const std::string& line) {
+    return line.find(" Successful conversion of source file: ") != std::string::npos;
+  });
+  EXPECT_GT(done, 0u);
+  EXPECT_LT(done, 60u);
+  EXPECT_EQ(size_t(std::distance(fs::directory_iterator(this->out), fs::directory_iterator())),
+            done + 1);
 }
 
 }  // namespace
