@@ -84,8 +84,10 @@ int RunHeadlessBatch(int argc, char** argv) {
       Print(stderr, u"Given twice, taken once: " + path);
   };
   for (int i = 3; i < argc; ++i) {
-    const MyString arg = MyString::FromUtf8(argv[i]);
+    // Logs and lines name each file by its full path, as the page does.
     std::error_code ec;
+    const std::filesystem::path full = std::filesystem::absolute(argv[i], ec).lexically_normal();
+    const MyString arg = MyString::FromUtf8(ec ? std::string(argv[i]) : full.string());
     if (std::filesystem::is_directory(argv[i], ec)) {
       MyStringList found;
       AddFolder(arg, &found);
