@@ -1,13 +1,20 @@
 #include <QApplication>
+#include <QCoreApplication>
 
 #include <Magick++.h>
 
+#include "collections/batchheadless.h"
 #include "corekit/mystring.h"
 #include "shell/program.h"
 #include "shell/termination.h"
 
 int main(int argc, char** argv) {
   Magick::InitializeMagick(argv[0]);
+  // A batch run needs no display and is no second instance of the viewer.
+  if (IsHeadlessBatch(argc, argv)) {
+    QCoreApplication app(argc, argv);
+    return RunHeadlessBatch(argc, argv);
+  }
   QApplication app(argc, argv);
   QApplication::setOrganizationName(QStringLiteral("ZOKA"));
   QApplication::setApplicationName(QStringLiteral("Lorimo"));

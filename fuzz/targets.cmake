@@ -69,3 +69,9 @@ lorimo_fuzz_target(thumbentry
           corekit/src/platform.cpp corekit/src/filelock.cpp
   INCLUDES app corekit/include
   DEPS Qt6::Gui PkgConfig::TurboJPEG)
+
+lorimo_fuzz_target(batchsettings
+  FUZZER batchsettings_fuzz.cpp
+  LIBS lorimo_app
+  SOURCES app/collections/batchsettings.cpp
+  INCLUDES app)

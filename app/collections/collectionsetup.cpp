@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QUrl>
 
+#include "collections/batchpage.h"
 #include "collections/droppedfiles.h"
 #include "collections/portfoliomanager.h"
 #include "shell/commandids.h"
@@ -77,6 +78,7 @@ class CDropFilter : public QObject {
 
 void InstallCollections(CMainFrame* frame) {
   frame->Router().SetTarget(CO_PORTFOLIOS, new CPortfolioCommands(frame));
+  InstallBatchCommands(frame);
   frame->setAcceptDrops(true);
   frame->installEventFilter(new CDropFilter(frame));
   tagPROGRAMHOOKS& hooks = GetProgramHooks();
