@@ -1,7 +1,5 @@
 // The plug-in host with plug-ins built from the kit (app/tests/plugins),
 // loaded into the real main window from a folder of their own.
-#include "browse/thumbnailmaker.h"
-#include "browse/thumbnailsetup.h"
 #include "plugins/pluginhost.h"
 
 #include <QAction>
@@ -19,6 +17,8 @@
 #include <Magick++.h>
 #include <gtest/gtest.h>
 
+#include "browse/thumbnailmaker.h"
+#include "browse/thumbnailsetup.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
 #include "pixwork/sortsettings.h"
