@@ -4,6 +4,7 @@
 #include <QMessageBox>
 #include <mutex>
 
+#include "browse/exifdate.h"
 #include "browse/fileoperations.h"
 #include "browse/filesview.h"
 #include "browse/thumbnailsview.h"
@@ -29,6 +30,9 @@ int EntryOf(int command) {
 }  // namespace
 
 CBrowsing::CBrowsing(CMainFrame& frame) : QObject(&frame), m_frame(frame) {
+  // Large folders must not hold up the window: opened files show first.
+  m_frame.Viewer()->ListFoldersOnWorker(true);
+  RegisterExifDateReader();
   askYesNo = [this](const MyString& text, const MyString& caption) {
     return QMessageBox::question(&m_frame, caption.ToQString(), text.ToQString()) ==
            QMessageBox::Yes;

@@ -2,21 +2,26 @@
 
 #include <QContextMenuEvent>
 #include <QDesktopServices>
+#include <QDropEvent>
 #include <QFileIconProvider>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QHelpEvent>
 #include <QInputDialog>
 #include <QMenu>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QToolTip>
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <algorithm>
 #include <map>
 
+#include "browse/fileoperations.h"
 #include "browse/folderwatcher.h"
 #include "corekit/platform.h"
 #include "corekit/queuedcall.h"
+#include "shell/commandids.h"
 #include "shell/mainframe.h"
 #include "shell/volumewatcher.h"
 #include "viewer/imagedocument.h"
@@ -44,6 +49,18 @@ void CollectExpanded(QTreeWidgetItem* item, MyStringList* paths) {
   for (int i = 0; i < item->childCount(); ++i) CollectExpanded(item->child(i), paths);
 }
 
+// The local files (not folders) a drag carries.
+std::vector<MyString> DroppedFiles(const QMimeData* data) {
+  std::vector<MyString> files;
+  if (!data || !data->hasUrls()) return files;
+  for (const QUrl& url : data->urls()) {
+    if (!url.isLocalFile()) continue;
+    const QString path = url.toLocalFile();
+    if (QFileInfo(path).isFile()) files.push_back(MyString::FromQString(path));
+  }
+  return files;
+}
+
 }  // namespace
 
 CDirectoriesView::CDirectoriesView(CMainFrame* frame, CVolumeWatcher* volumes, QWidget* parent,
@@ -54,6 +71,12 @@ CDirectoriesView::CDirectoriesView(CMainFrame* frame, CVolumeWatcher* volumes, Q
   setHeaderHidden(true);
   setUniformRowHeights(true);
   setContextMenuPolicy(Qt::DefaultContextMenu);
+  setAcceptDrops(true);
+  viewport()->setAcceptDrops(true);
+  setDropIndicatorShown(true);
+  showMessage = [this](const MyString& text, const MyString& caption) {
+    QMessageBox::information(this, caption.ToQString(), text.ToQString());
+  };
   connect(this, &QTreeWidget::itemExpanded, this, &CDirectoriesView::OnExpanded);
   connect(this, &QTreeWidget::itemCollapsed, this, &CDirectoriesView::OnCollapsed);
   connect(this, &QTreeWidget::currentItemChanged, this,
@@ -347,4 +370,57 @@ void CDirectoriesView::RemoveVolume(const QString& mountPoint) {
       m_watcher.RemoveList(watched, CFolderWatcher::kDirectoriesSlot);
     delete takeTopLevelItem(i);
   }
+}
+
+int CDirectoriesView::DropFiles(const std::vector<MyString>& files, const MyString& folder,
+                                bool bCopy) {
+  if (files.empty() || folder.IsEmpty()) return 0;
+  const tagFILEOPRESULT result =
+      bCopy ? CFileOperations().Copy(files, folder) : CFileOperations().Move(files, folder);
+  if (showMessage)
+    showMessage(CFileOperations::ReportText(result), CFileOperations::ReportCaption(result));
+  CImageView* viewer = m_frame ? m_frame->Viewer() : nullptr;
+  if (viewer && viewer->ListPosition().HasImage() && !result.done.empty()) {
+    MyString listed;
+    {
+      std::lock_guard lock(viewer->ListPosition().GetLock());
+      listed = viewer->ListPosition().GetList().GetDirectory();
+    }
+    // Files that left the listed folder leave the list; copies into it join.
+    bool bTouched = MyString(folder + u"/") == listed || folder == listed;
+    for (const auto& [from, to] : result.done)
+      if (!bCopy && MyString(from.GetStringPath() + u"/") == listed) bTouched = true;
+    if (bTouched) viewer->OnCommand(IDM_RESCAN);
+  }
+  return result.Succeeded() ? 1 : 0;
+}
+
+void CDirectoriesView::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFiles(event->mimeData()).empty())
+    event->acceptProposedAction();
+  else
+    event->ignore();
+}
+
+void CDirectoriesView::dragMoveEvent(QDragMoveEvent* event) {
+  // Only onto a node; Ctrl copies.
+  if (!itemAt(event->position().toPoint())) {
+    event->ignore();
+    return;
+  }
+  event->setDropAction(event->modifiers() & Qt::ControlModifier ? Qt::CopyAction : Qt::MoveAction);
+  event->accept();
+}
+
+void CDirectoriesView::dropEvent(QDropEvent* event) {
+  QTreeWidgetItem* item = itemAt(event->position().toPoint());
+  const std::vector<MyString> files = DroppedFiles(event->mimeData());
+  if (!item || files.empty()) {
+    event->ignore();
+    return;
+  }
+  const bool bCopy = (event->modifiers() & Qt::ControlModifier) != 0;
+  event->setDropAction(bCopy ? Qt::CopyAction : Qt::MoveAction);
+  event->accept();
+  DropFiles(files, ItemPath(item), bCopy);
 }

@@ -8,7 +8,9 @@
 
 #include <QPointer>
 #include <QTreeWidget>
+#include <functional>
 #include <thread>
+#include <vector>
 
 #include "browse/directorytree.h"
 
@@ -43,6 +45,14 @@ class CDirectoriesView : public QTreeWidget {
   int RenameItem(QTreeWidgetItem* item, const MyString& newName, MyString* error);
   void OpenInFileManager(QTreeWidgetItem* item);
 
+  // Files dropped on a node move into its folder (Ctrl: are copied) as by
+  // the list views' "Move selected to..." / "Copy selected to...": the
+  // report goes to showMessage and the viewer's list is read again when it
+  // lost or may have gained files. 1 when every file went.
+  int DropFiles(const std::vector<MyString>& files, const MyString& folder, bool bCopy);
+  // Where the report goes (text, caption); a message box by default.
+  std::function<void(const MyString& text, const MyString& caption)> showMessage;
+
  signals:
   void Filled();
   // A folder chosen by the user (also opened in the frame when there is one).
@@ -50,6 +60,9 @@ class CDirectoriesView : public QTreeWidget {
 
  protected:
   bool viewportEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
   void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:

@@ -72,6 +72,7 @@ enum : int {
   IDM_SORT_EXTENSION = 3031,
   IDM_SORT_SIZE = 3040,
   IDM_SORT_DATE = 3039,
+  IDM_SORT_EXIF_DATE = 3192,  // sort mode 4: when the pictures were taken
   IDM_SORT_ASCENDING = 3038,
   IDM_SORT_DESCENDING = 3037,
   IDM_AUTOPLAY = 357,

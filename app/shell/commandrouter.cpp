@@ -98,6 +98,9 @@ int CSortCommands::OnCommand(int id) {
     case IDM_SORT_DATE:
       gdwSortingMode = 3;
       break;
+    case IDM_SORT_EXIF_DATE:
+      gdwSortingMode = kSortByExifDate;
+      break;
     case IDM_SORT_ASCENDING:
       bSortAscending = 1;
       break;
@@ -116,13 +119,15 @@ bool CSortCommands::IsCommandChecked(int id) const { return IsSortCommandChecked
 bool IsSortCommandChecked(int id) {
   switch (id) {
     case IDM_SORT_NAME:
-      return gdwSortingMode == 0 || gdwSortingMode > 3;  // any other mode sorts by name
+      return gdwSortingMode == 0 || gdwSortingMode > 4;  // any other mode sorts by name
     case IDM_SORT_EXTENSION:
       return gdwSortingMode == 1;
     case IDM_SORT_SIZE:
       return gdwSortingMode == 2;
     case IDM_SORT_DATE:
       return gdwSortingMode == 3;
+    case IDM_SORT_EXIF_DATE:
+      return gdwSortingMode == kSortByExifDate;
     case IDM_SORT_ASCENDING:
       return bSortAscending != 0;
     case IDM_SORT_DESCENDING:

@@ -82,6 +82,7 @@ std::vector<tagCOMMANDENTRY> BuildEntries() {
       {IDM_SORT_EXTENSION, u"Extension", MM_VIEW, u"Sort by", CO_SORT, CK, nullptr},
       {IDM_SORT_SIZE, u"Size", MM_VIEW, u"Sort by", CO_SORT, CK, nullptr},
       {IDM_SORT_DATE, u"Date", MM_VIEW, u"Sort by", CO_SORT, CK, nullptr},
+      {IDM_SORT_EXIF_DATE, u"EXIF Date", MM_VIEW, u"Sort by", CO_SORT, CK, nullptr},
       {IDM_SORT_ASCENDING, u"Ascending", MM_VIEW, u"Sort by", CO_SORT, CK | SEP, nullptr},
       {IDM_SORT_DESCENDING, u"Descending", MM_VIEW, u"Sort by", CO_SORT, CK, nullptr},
       {IDM_AUTOPLAY, u"Autoplay", MM_VIEW, nullptr, CO_VIEWER, CK | SEP, nullptr},

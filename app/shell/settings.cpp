@@ -155,7 +155,7 @@ void CLorimoSettings::LoadRootValues(const CRegistry& root) {
     SetRecordText(gszExtEdit, editor.c_str(), editor.GetLength());
   // An unreadable sort mode sorts by name rather than keeping what was set.
   uint32_t sortMode = 0;
-  gdwSortingMode = ReadDword(root, u"SortMode", sortMode, InRange(0, 3)) ? sortMode : 0;
+  gdwSortingMode = ReadDword(root, u"SortMode", sortMode, InRange(0, 4)) ? sortMode : 0;
   uint32_t ascending = 0;
   if (ReadDword(root, u"SortDir", ascending, IsFlag)) bSortAscending = int32_t(ascending);
   ReadDword(root, u"PreviewRename", dwPreviewRename, IsFlag);

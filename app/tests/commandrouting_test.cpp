@@ -55,7 +55,7 @@ const std::vector<tagOWNERCASE>& DocumentedOwners() {
          3185, 3000, 3001, 3002, 3011, 3088, 3102, 3155, 3163, 3160, 3167, 3172, 3173},
         CO_TOOL_VIEWS);
     add({1070, 1071, 1072, 1073, 1074, 1075, 1076}, CO_MOUSE_TOOLS);
-    add({3030, 3031, 3040, 3039, 3038, 3037}, CO_SORT);
+    add({3030, 3031, 3040, 3039, 3192, 3038, 3037}, CO_SORT);
     add({2000, 2001, 2002, 2003, 2004, 3140, 3141, 3150, 3013, 3026, 3045, 3004}, CO_INPUT_KEYS);
     add({2,   234, 3181, 3076, 3077, 300, 3191, 298,  227,  226, 228, 3104,
          13,  14,  15,   3122, 18,   17,  3050, 3024, 195,  196, 194, 197,
@@ -226,7 +226,8 @@ TEST_P(SortCommands, SetTheSortSettingsThenTheViewerSortsAgain) {
   EXPECT_TRUE(sort.IsCommandChecked(GetParam().nId));
   // Exactly one mode and one direction are checked.
   int modes = 0;
-  for (int id : {IDM_SORT_NAME, IDM_SORT_EXTENSION, IDM_SORT_SIZE, IDM_SORT_DATE})
+  for (int id :
+       {IDM_SORT_NAME, IDM_SORT_EXTENSION, IDM_SORT_SIZE, IDM_SORT_DATE, IDM_SORT_EXIF_DATE})
     modes += sort.IsCommandChecked(id);
   EXPECT_EQ(modes, 1);
   EXPECT_NE(sort.IsCommandChecked(IDM_SORT_ASCENDING), sort.IsCommandChecked(IDM_SORT_DESCENDING));
@@ -237,6 +238,7 @@ INSTANTIATE_TEST_SUITE_P(ByNameExtensionSizeDateAndDirection, SortCommands,
                                            tagSORTCASE{IDM_SORT_EXTENSION, 1, 1},
                                            tagSORTCASE{IDM_SORT_SIZE, 2, 1},
                                            tagSORTCASE{IDM_SORT_DATE, 3, 1},
+                                           tagSORTCASE{IDM_SORT_EXIF_DATE, 4, 1},
                                            tagSORTCASE{IDM_SORT_DESCENDING, 2, 0}));
 
 TEST(PluginCommands, AnswerOnlyTheIdsThePluginHostAdded) {

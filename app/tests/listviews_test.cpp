@@ -278,6 +278,9 @@ TEST(Browsing, DeleteAndRenameImageInTheMainWindow) {
     browsing->askYesNo = [](const MyString&, const MyString&) { return true; };
     frame.show();
     ASSERT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "b.jpg")), 1);
+    // Shown at once; its folder is listed on a worker.
+    ASSERT_TRUE(testsupport::WaitFor(
+        [&] { return frame.Viewer()->Stepper().Position().GetLast() == 2; }));
     QSignalSpy changed(frame.Viewer(), &CImageView::ListChanged);
 
     EXPECT_EQ(frame.Router().Route(IDM_DELETE_IMAGE), 1);

@@ -1,8 +1,10 @@
 #include "viewer/imagestepper.h"
 
 #include <mutex>
+#include <unordered_map>
 
 #include "corekit/queuedcall.h"
+#include "pixwork/sortsettings.h"
 
 using ListGuard = std::lock_guard<std::recursive_mutex>;
 
@@ -13,12 +15,154 @@ CImageStepper::~CImageStepper() {
     std::lock_guard<std::mutex> lock(m_workerMutex);
     m_bStop = true;
   }
+  {
+    std::lock_guard<std::mutex> lock(m_listerMutex);
+    m_bListerStop = true;
+  }
   if (m_worker.joinable()) m_worker.join();
+  if (m_lister.joinable()) m_lister.join();
 }
 
 bool CImageStepper::IsLoading() const {
   std::lock_guard<std::mutex> lock(m_workerMutex);
   return m_bWorkerBusy;
+}
+
+bool CImageStepper::IsListing() const {
+  std::lock_guard<std::mutex> lock(m_listerMutex);
+  return m_bListerBusy;
+}
+
+void CImageStepper::ListOnWorker(const MyString& folder, bool bShowFirst) {
+  m_bShowFirstOnSwap = bShowFirst;
+  const uint64_t generation = ++m_nListGeneration;
+  std::lock_guard<std::mutex> lock(m_listerMutex);
+  m_strListFolder = folder;
+  m_nListWanted = generation;
+  // A busy lister takes the newest folder when it is done.
+  if (m_bListerBusy || m_bListerStop) return;
+  if (m_lister.joinable()) m_lister.join();  // it has finished
+  m_bListerBusy = true;
+  m_lister = std::thread(&CImageStepper::ListerLoop, this);
+}
+
+void CImageStepper::ListerLoop() {
+  for (;;) {
+    MyString folder;
+    uint64_t generation;
+    {
+      std::lock_guard<std::mutex> lock(m_listerMutex);
+      if (m_bListerStop) {
+        m_bListerBusy = false;
+        return;
+      }
+      folder = m_strListFolder;
+      generation = m_nListWanted;
+    }
+    const bool bByTaken = gdwSortingMode == kSortByExifDate;
+    std::shared_ptr<SortDir> list;
+    std::vector<std::pair<MyString, FILETIME64>> dates;
+    if (!folder.IsEmpty()) {
+      // Listed and sorted without the list lock: steps and draws go on.
+      list = std::make_shared<SortDir>();
+      list->InitializeSortDir(folder, 100);
+      list->CreateSortedImageList();
+      if (bByTaken) {
+        list->ReadTakenDates();
+        list->SortAgain();
+      }
+    } else {
+      {
+        ListGuard guard(m_position.GetLock());
+        for (const CFileEntry* entry : m_position.GetList().GetEntries())
+          dates.emplace_back(entry->strPath, 0);
+      }
+      for (auto& [path, taken] : dates) ReadExifDate(path, &taken);
+    }
+    std::lock_guard<std::mutex> lock(m_listerMutex);
+    if (m_bListerStop) {
+      m_bListerBusy = false;
+      return;
+    }
+    if (m_nListWanted == generation) {
+      // Handed over under the lister mutex: IsListing turns false only
+      // once the result is queued.
+      if (list)
+        QueueCall(this, [this, list, generation] { SwapIn(list, generation); });
+      else
+        QueueCall(this,
+                  [this, dates = std::move(dates), generation] { ApplyDates(dates, generation); });
+      m_bListerBusy = false;
+      return;
+    }
+  }
+}
+
+void CImageStepper::SwapIn(std::shared_ptr<SortDir> list, uint64_t generation) {
+  if (generation != m_nListGeneration) return;
+  const bool bShowFirst = m_bShowFirstOnSwap;
+  bool bKept;
+  {
+    ListGuard guard(m_position.GetLock());
+    const MyString keep = bShowFirst ? MyString() : m_position.GetCurrentPath();
+    bKept = m_position.AdoptFolderList(*list, keep);
+  }
+  // The old list goes with the last reference, here.
+  list.reset();
+  // A shown file gone meanwhile gives way to what holds its place.
+  AfterListChanged(bShowFirst || !bKept);
+}
+
+void CImageStepper::AfterListChanged(bool bLoad) {
+  int index;
+  MyString path;
+  {
+    ListGuard guard(m_position.GetLock());
+    index = m_position.GetCurrent();
+    path = m_position.GetCurrentPath();
+  }
+  if (bLoad) {
+    if (m_position.HasImage()) LoadHere(m_lastOptions);
+  } else if (!path.IsEmpty() && path == m_strShownPath) {
+    // The shown image has new neighbours: aim the read-ahead at them.
+    tagLOADEDIMAGE shown;
+    shown.bLoaded = true;
+    shown.nIndex = index;
+    shown.strPath = path;
+    m_nShownIndex = index;
+    ReadAheadFrom(shown);
+  }
+  if (onListSwapped) onListSwapped(bLoad);
+}
+
+void CImageStepper::DateOnWorker() {
+  if (gdwSortingMode != kSortByExifDate || !m_strPortfolio.IsEmpty() || !m_position.HasImage())
+    return;
+  ListOnWorker(MyString(), false);
+}
+
+void CImageStepper::ApplyDates(const std::vector<std::pair<MyString, FILETIME64>>& dates,
+                               uint64_t generation) {
+  if (generation != m_nListGeneration || gdwSortingMode != kSortByExifDate) return;
+  {
+    ListGuard guard(m_position.GetLock());
+    // Groups added since (the favorites pane) keep their own order.
+    if (m_position.GetList().GetGroupCount() > 1) return;
+    // Matched by path: the list may have lost an entry since.
+    std::unordered_map<std::u16string, FILETIME64> byPath;
+    byPath.reserve(dates.size());
+    for (const auto& [path, taken] : dates) byPath.emplace(path.str(), taken);
+    SortDir& list = m_position.GetList();
+    const MyString current = m_position.GetCurrentPath();
+    for (CFileEntry* entry : list.GetEntries()) {
+      const auto it = byPath.find(entry->strPath.str());
+      if (it != byPath.end()) entry->ftTaken = it->second;
+    }
+    list.SortAgain();
+    const int index = list.GetIndex(current);
+    if (index >= 0) m_position.SetCurrent(index);
+  }
+  AfterListChanged(false);
 }
 
 bool CImageStepper::AskToSave() { return !askToSave || askToSave(); }
@@ -44,19 +188,40 @@ int CImageStepper::OpenFile(const MyString& path, const tagSTEPOPTIONS& options)
   if (!AskToSave()) return 0;
   m_strPortfolio = MyString();
   m_delays.clear();
+  if (m_bListOnWorker) {
+    // Shown before its folder is listed; the list follows.
+    m_position.OpenSingleFile(path);
+    const int result = LoadPathHere(path, 0, options);
+    ListOnWorker(path.GetStringPath(), false);
+    return result;
+  }
+  DropListing();
   int index;
   {
     ListGuard guard(m_position.GetLock());
     m_position.OpenFile(path);
     index = m_position.GetCurrent();
   }
-  return LoadPathHere(path, index, options);
+  const int result = LoadPathHere(path, index, options);
+  DateOnWorker();
+  return result;
 }
 
 int CImageStepper::OpenFolder(const MyString& folder, const tagSTEPOPTIONS& options) {
   if (!AskToSave()) return 0;
   m_strPortfolio = MyString();
   m_delays.clear();
+  if (m_bListOnWorker) {
+    m_lastOptions = options;
+    // Empty until the listing comes back; what a worker still loads is
+    // out of date.
+    m_position.Clear();
+    m_nDelivered = ++m_nRequest;
+    ForgetShown();
+    ListOnWorker(folder, true);
+    return 1;
+  }
+  DropListing();
   m_position.OpenFolder(folder);
   if (!m_position.HasImage()) {
     // Nothing to show: whatever a worker still loads is out of date.
@@ -64,13 +229,16 @@ int CImageStepper::OpenFolder(const MyString& folder, const tagSTEPOPTIONS& opti
     ForgetShown();
     return 0;
   }
-  return LoadHere(options);
+  const int result = LoadHere(options);
+  DateOnWorker();
+  return result;
 }
 
 int CImageStepper::OpenPortfolio(const MyString& path, const tagSTEPOPTIONS& options) {
   CSlidesFile portfolio;
   if (!portfolio.Load(path)) return -1;
   if (!AskToSave()) return 0;
+  DropListing();
   std::vector<MyString> slides;
   for (const CSlide& slide : portfolio.GetSlides()) slides.push_back(slide.strPath);
   m_position.OpenPortfolio(path, slides);
@@ -140,7 +308,19 @@ int CImageStepper::ShowIndex(int index, const tagSTEPOPTIONS& options) {
   return LoadHere(options);
 }
 
-int CImageStepper::Rescan(const tagSTEPOPTIONS& options) {
+int CImageStepper::Rescan(const tagSTEPOPTIONS& options, bool bOnWorker) {
+  if (bOnWorker && m_bListOnWorker && m_strPortfolio.IsEmpty() && m_position.HasImage()) {
+    m_lastOptions = options;
+    MyString folder;
+    {
+      ListGuard guard(m_position.GetLock());
+      folder = m_position.GetList().GetDirectory();
+    }
+    ListOnWorker(folder, false);
+    return 2;
+  }
+  // Listed here and now: a listing still running is older.
+  DropListing();
   int result;
   {
     ListGuard guard(m_position.GetLock());
@@ -155,6 +335,7 @@ int CImageStepper::Rescan(const tagSTEPOPTIONS& options) {
       const int index = m_position.GetList().GetIndex(shown);
       if (index >= 0) {
         m_position.SetCurrent(index);
+        DateOnWorker();
         return 1;
       }
     }
@@ -162,10 +343,12 @@ int CImageStepper::Rescan(const tagSTEPOPTIONS& options) {
   if (result == 0) m_nDelivered = ++m_nRequest;
   // The shown file is gone: show what now holds its place.
   if (result == 1) LoadHere(options);
+  DateOnWorker();
   return result;
 }
 
 void CImageStepper::Clear() {
+  DropListing();
   m_position.Clear();
   m_strPortfolio = MyString();
   m_delays.clear();

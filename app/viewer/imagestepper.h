@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -63,6 +64,18 @@ class CImageStepper : public QObject {
   std::function<bool(bool bForward)> handOver;
   // Every load that is not superseded, on the GUI thread.
   std::function<void(const tagLOADEDIMAGE&)> onLoaded;
+  // A list made on the worker has replaced the list, or was sorted again
+  // (GUI thread). True when the current entry was loaded anew: a folder
+  // was opened, or the shown file was gone.
+  std::function<void(bool bReloaded)> onListSwapped;
+
+  // With it on, OpenFile shows the file at once, alone, and OpenFolder
+  // returns at once; the folder is listed on a worker and swapped in under
+  // the list lock, the shown image staying current.
+  void SetListOnWorker(bool bOn) { m_bListOnWorker = bOn; }
+  // Whether a folder is being listed, or the taken dates of the list are
+  // being read, on the worker.
+  bool IsListing() const;
 
   CListPosition& Position() { return m_position; }
   const CListPosition& Position() const { return m_position; }
@@ -81,6 +94,8 @@ class CImageStepper : public QObject {
   // Lists the folder and loads its first image here. 1 when an image
   // loaded; 0 for a folder without images (the list is then empty and
   // nothing is loaded), a failed load, or a cancelled save question.
+  // Listing on the worker: 1 once the listing started (the list is empty
+  // until onListSwapped; the first image is loaded then), 0 when cancelled.
   int OpenFolder(const MyString& folder, const tagSTEPOPTIONS& options);
   // Lists the portfolio's slides that have a path, keeps their delays, and
   // loads the first. -1 when the file cannot be read (nothing changed);
@@ -99,7 +114,10 @@ class CImageStepper : public QObject {
   // otherwise the position keeps its number, cut to the new list, and the
   // image there is loaded here. 1 when the list has entries, 0 when it came
   // out empty, -1 when no image is open.
-  int Rescan(const tagSTEPOPTIONS& options);
+  // With bOnWorker while listing on the worker is on, a folder is listed
+  // there instead: 2 at once, and the list is swapped in later as after
+  // OpenFile (a shown file that is gone gives way to what holds its place).
+  int Rescan(const tagSTEPOPTIONS& options, bool bOnWorker = false);
 
   // Empties the list (nothing is loaded).
   void Clear();
@@ -117,6 +135,20 @@ class CImageStepper : public QObject {
   void ForgetShown();
   bool AskToSave();
   void ReadPortfolioDelays(const std::vector<CSlide>& slides);
+  // Lists folder on the lister thread; a newer listing or list change
+  // drops what an older one brings back.
+  void ListOnWorker(const MyString& folder, bool bShowFirst);
+  void ListerLoop();
+  void SwapIn(std::shared_ptr<SortDir> list, uint64_t generation);
+  // Sort mode 4 orders by dates read on the worker: once they are in, the
+  // list is sorted again, the shown image staying current.
+  void DateOnWorker();
+  void ApplyDates(const std::vector<std::pair<MyString, FILETIME64>>& dates, uint64_t generation);
+  // The shown image stays current after the list changed around it.
+  // bLoad: the current entry is loaded anew.
+  void AfterListChanged(bool bLoad);
+  // Any list change the GUI thread makes outdates a running listing.
+  void DropListing() { ++m_nListGeneration; }
 
   HWND m_hTarget = nullptr;
   CReadAhead* m_pReadAhead = nullptr;
@@ -140,4 +172,14 @@ class CImageStepper : public QObject {
   uint64_t m_nWanted = 0;  // the newest request the worker is to load
   SIZE m_szWorkerHint{};
   int m_bWorkerReport = 1;
+
+  bool m_bListOnWorker = false;
+  uint64_t m_nListGeneration = 0;    // GUI thread
+  bool m_bShowFirstOnSwap = false;   // GUI thread
+  mutable std::mutex m_listerMutex;  // guards the fields below
+  std::thread m_lister;
+  bool m_bListerBusy = false;
+  bool m_bListerStop = false;
+  MyString m_strListFolder;  // empty: date the current list
+  uint64_t m_nListWanted = 0;
 };

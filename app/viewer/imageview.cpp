@@ -86,6 +86,10 @@ CImageView::CImageView(QWidget* parent)
     return favoritesHandOver && favoritesHandOver(bForward);
   };
   m_pStepper->onLoaded = [this](const tagLOADEDIMAGE& loaded) { OnLoaded(loaded); };
+  m_pStepper->onListSwapped = [this](bool bReloaded) {
+    if (bReloaded && m_pStepper->Position().GetLast() < 0) ShowEmpty();
+    emit ListChanged();
+  };
 
   // The toolbox's stored states; Best Fit starts on.
   m_geometry.SetLocked(gBO[BO_SEL_ZS].bFlag != 0);
@@ -196,7 +200,7 @@ int CImageView::OpenFile(const MyString& path) {
 int CImageView::ShowFolder(const MyString& folder) {
   SyncOptions();
   const int result = m_pStepper->OpenFolder(folder, StepOptions());
-  if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
+  if (m_pStepper->Position().GetLast() < 0 && !m_pStepper->IsListing()) ShowEmpty();
   emit ListChanged();
   return result;
 }
@@ -299,7 +303,12 @@ void CImageView::OnDocumentChanged() {
 
 int CImageView::Rescan(bool bSortChanged) {
   SyncOptions();
-  const int result = m_pStepper->Rescan(StepOptions());
+  // A new order is sorted on the worker: large folders must not stall.
+  const int result = m_pStepper->Rescan(StepOptions(), bSortChanged);
+  if (result == 2) {
+    m_slideshow.UpdatePanel();
+    return 1;
+  }
   if (result >= 0) emit ListChanged();
   if (result < 0) {
     if (!bSortChanged) showMessage(u"Please Open Image First.", u"Lorimo: Rescan Image Function");
@@ -410,6 +419,7 @@ int CImageView::OnCommand(int id) {
     case IDM_SORT_EXTENSION:
     case IDM_SORT_SIZE:
     case IDM_SORT_DATE:
+    case IDM_SORT_EXIF_DATE:
     case IDM_SORT_ASCENDING:
     case IDM_SORT_DESCENDING:
       Rescan(true);

@@ -164,6 +164,9 @@ class CImageView : public QWidget, public CViewerOperations {
   CImageDocument& Document() { return *m_pDocument; }
   const CViewGeometry& Geometry() const { return m_geometry; }
   const CImageStepper& Stepper() const { return *m_pStepper; }
+  // Folders are listed on a worker: an opened file shows at once, and
+  // ListChanged follows when its folder's list is swapped in.
+  void ListFoldersOnWorker(bool bOn) { m_pStepper->SetListOnWorker(bOn); }
   // The list and its position, for the views that change it in place (a
   // deleted or renamed file); they call NotifyListChanged afterwards.
   CListPosition& ListPosition() { return m_pStepper->Position(); }

@@ -34,6 +34,25 @@ void CListPosition::OpenFolder(const MyString& folder) {
   TakeCountFromList();
 }
 
+void CListPosition::OpenSingleFile(const MyString& path) {
+  Guard guard(m_lock);
+  m_bPortfolio = false;
+  m_list.InitializeSortDir(path.GetStringPath(), 100);
+  m_list.PushImage(path);
+  m_nCurrent = 0;
+  TakeCountFromList();
+}
+
+bool CListPosition::AdoptFolderList(SortDir& list, const MyString& keep) {
+  Guard guard(m_lock);
+  m_bPortfolio = false;
+  m_list.Swap(list);
+  TakeCountFromList();
+  const int index = keep.IsEmpty() ? -1 : m_list.GetIndex(keep);
+  m_nCurrent = index >= 0 ? index : std::max(std::min(m_nCurrent.load(), m_nLast.load()), 0);
+  return index >= 0;
+}
+
 void CListPosition::FillPortfolio(const MyString& portfolio, const std::vector<MyString>& slides) {
   m_bPortfolio = true;
   m_strPortfolio = portfolio;

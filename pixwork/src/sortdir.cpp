@@ -4,6 +4,7 @@
 #include <QCollator>
 #include <QLocale>
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -23,7 +24,20 @@
 
 namespace {
 
-enum SortMode : uint32_t { kByName = 0, kByExtension = 1, kBySize = 2, kByDate = 3 };
+enum SortMode : uint32_t {
+  kByName = 0,
+  kByExtension = 1,
+  kBySize = 2,
+  kByDate = 3,
+  kByTaken = kSortByExifDate
+};
+
+std::atomic<ExifDateReader> g_exifDateReader{nullptr};
+
+// The taken date, else the last write: undated files sort among the dated.
+FILETIME64 TakenKey(const CFileEntry& entry) {
+  return entry.ftTaken ? entry.ftTaken : entry.ftLastWriteTime;
+}
 
 // The extension of a file name without its dot, as a "*.E" pattern sees
 // it: the text after the last dot, wherever that dot is (".jpg" is a JPEG
@@ -350,12 +364,26 @@ int CompareSortKeys(const CFileEntry& a, const CFileEntry& b, uint32_t mode) {
       return Sign(a.nSize, b.nSize);
     case kByDate:
       return Sign(a.ftLastWriteTime, b.ftLastWriteTime);
+    case kByTaken:
+      return Sign(TakenKey(a), TakenKey(b));
     default:
       return a.strPath.Compare(b.strPath);
   }
 }
 
+void SetExifDateReader(ExifDateReader reader) { g_exifDateReader = reader; }
+
+bool ReadExifDate(const MyString& path, FILETIME64* taken) {
+  const ExifDateReader reader = g_exifDateReader;
+  *taken = 0;
+  return reader && reader(path, taken);
+}
+
 SortDir::~SortDir() = default;
+
+void SortDir::ReadTakenDates() {
+  for (const auto& file : m_files) ReadExifDate(file->strPath, &file->ftTaken);
+}
 
 void SortDir::InitializeSortDir(const MyString& folder, unsigned int) {
   ClearList();
@@ -388,9 +416,11 @@ void SortDir::Sort() {
   items.reserve(m_files.size());
   for (const auto& file : m_files) items.push_back(CSortItem{0, 0, 0, file.get()});
 
-  if (mode == kBySize || mode == kByDate) {
+  if (mode == kBySize || mode == kByDate || mode == kByTaken) {
     for (CSortItem& item : items)
-      item.nKey = mode == kBySize ? item.pEntry->nSize : item.pEntry->ftLastWriteTime;
+      item.nKey = mode == kBySize   ? item.pEntry->nSize
+                  : mode == kByDate ? item.pEntry->ftLastWriteTime
+                                    : TakenKey(*item.pEntry);
     // Equal sizes and times are rare: compare their names directly.
     auto less = [](const CSortItem& a, const CSortItem& b) {
       if (a.nKey != b.nKey) return a.nKey < b.nKey;
@@ -485,6 +515,12 @@ void SortDir::ClearList() {
 void SortDir::RemoveAll() {
   ClearList();
   m_strDirectory = MyString();
+}
+
+void SortDir::Swap(SortDir& other) {
+  std::swap(m_strDirectory, other.m_strDirectory);
+  m_files.swap(other.m_files);
+  m_groups.swap(other.m_groups);
 }
 
 const CFileEntry* SortDir::GetEntry(int index) const {

@@ -31,6 +31,14 @@ class CListPosition {
   void OpenFile(const MyString& path);
   // Lists the folder; the first entry becomes current.
   void OpenFolder(const MyString& folder);
+  // Shows the file alone, as a list of one in its folder, until the
+  // folder's list is made elsewhere and handed over with AdoptFolderList.
+  void OpenSingleFile(const MyString& path);
+  // Takes over a folder's list made without the lock (swapped: list gets
+  // the old one). The entry with path keep becomes current; without one
+  // the current index keeps its number, cut into the new list. True when
+  // keep was found.
+  bool AdoptFolderList(SortDir& list, const MyString& keep);
   // Lists the slides with a path, in portfolio order, as the one group named
   // after the portfolio; the first becomes current.
   void OpenPortfolio(const MyString& portfolio, const std::vector<MyString>& slides);

@@ -20,7 +20,17 @@ struct CFileEntry {
   MyString strPath;
   uint64_t nSize = 0;  // bytes; 0 for an empty file and for a listed folder
   FILETIME64 ftLastWriteTime = 0;
+  // When the picture was taken (EXIF), UTC; 0 while unknown or absent.
+  // Only sort mode 4 needs it, so it is read apart from the listing.
+  FILETIME64 ftTaken = 0;
 };
+
+// Reads when the picture in path was taken, as UTC; false when it has no
+// such date. The program registers one (Pixwork reads no EXIF itself);
+// without one every file counts as undated.
+using ExifDateReader = bool (*)(const MyString& path, FILETIME64* taken);
+void SetExifDateReader(ExifDateReader reader);
+bool ReadExifDate(const MyString& path, FILETIME64* taken);
 
 // One group of consecutive entries: a folder (its path ends with '/') or a
 // portfolio file.
@@ -66,6 +76,15 @@ class SortDir {
   void ClearList();
   // Deletes all entries and groups and empties the directory.
   void RemoveAll();
+  // Reads every entry's taken date with the registered reader (slow: on a
+  // worker, on a list no one else sees).
+  void ReadTakenDates();
+  // Sorts the whole list again by the current settings, after facts the
+  // order needs were filled in. Groups are not adjusted.
+  void SortAgain() { Sort(); }
+  // Exchanges the whole contents (directory, entries, groups) with other:
+  // a list made elsewhere is taken over without copying its entries.
+  void Swap(SortDir& other);
 
   int GetLengthFileList() const { return int(m_files.size()); }
   // The entry's path; empty for a bad index and for an entry of size 0.
@@ -107,6 +126,6 @@ class SortDir {
 };
 
 // How two entries order in the given mode, ascending, by the mode's key
-// alone: negative, 0 (equal keys) or positive. Modes other than 1 to 3 sort
+// alone: negative, 0 (equal keys) or positive. Modes other than 1 to 4 sort
 // by name.
 int CompareSortKeys(const CFileEntry& a, const CFileEntry& b, uint32_t mode);

@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
-// 0 name, 1 extension, 2 size, 3 date; any other value sorts by name.
+// 0 name, 1 extension, 2 size, 3 date, 4 EXIF date (when the picture was
+// taken, else its last-write time); any other value sorts by name.
 extern uint32_t gdwSortingMode;
+constexpr uint32_t kSortByExifDate = 4;
 // Nonzero ascending, 0 descending.
 extern int32_t bSortAscending;
 
