@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QPushButton>
 #include <cstdlib>
+#include <dlfcn.h>
 
 #include <gtest/gtest.h>
 
@@ -26,6 +27,11 @@ void UseSaneTestBackend() {
                          "geometry_min 0.0\ngeometry_max 200.0\ngeometry_quant 1.0\n"
                          "tl_x 0.0\ntl_y 0.0\nbr_x 80.0\nbr_y 100.0\n");
   setenv("SANE_CONFIG_DIR", config.c_str(), 1);
+  // The test backend loses a buffer of each reader thread it stops; kept
+  // loaded past sane_exit, the leak report still names it and is suppressed.
+  static void* const backend =
+      dlopen("/usr/lib/x86_64-linux-gnu/sane/libsane-test.so.1", RTLD_NOW | RTLD_NODELETE);
+  (void)backend;
 }
 
 QPushButton* ScanButton(QDialog* dialog) {
