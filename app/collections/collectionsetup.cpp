@@ -6,15 +6,21 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QObject>
+#include <QPointer>
 #include <QUrl>
 
 #include "collections/droppedfiles.h"
+#include "collections/favoritespane.h"
 #include "collections/portfoliomanager.h"
+#include "pixwork/listposition.h"
+#include "pixwork/options.h"
 #include "shell/commandids.h"
 #include "shell/commandline.h"
 #include "shell/commandrouter.h"
 #include "shell/mainframe.h"
 #include "shell/programhooks.h"
+#include "shell/toolviewdocks.h"
+#include "shell/toolviewmenu.h"
 #include "viewer/imagestepper.h"
 #include "viewer/imageview.h"
 
@@ -73,9 +79,66 @@ class CDropFilter : public QObject {
   }
 };
 
+// The tool-view entry toggled by a command.
+int EntryOf(int command) {
+  const auto& entries = CToolViewMenu::Entries();
+  for (int i = 0; i < CToolViewMenu::kEntryCount; ++i)
+    if (int(entries[size_t(i)].nCommand) == command) return i;
+  return -1;
+}
+
+QPointer<CFavoritesPane>& FavoritesPane() {
+  static QPointer<CFavoritesPane> pane;
+  return pane;
+}
+
+CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
+  auto* pane = new CFavoritesPane(parent);
+  FavoritesPane() = pane;
+  pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
+  pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
+  pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->imageIndex = [frame] {
+    return frame->Viewer() ? frame->Viewer()->ListPosition().GetCurrent() : 0;
+  };
+  pane->runCommand = [frame](int id) { frame->SendCommand(id); };
+  // Closing the pane hides it: the favorites are written then.
+  if (auto* dock = qobject_cast<CToolViewDock*>(parent))
+    QObject::connect(dock, &CToolViewDock::Closed, pane, [pane] { pane->Save(); });
+  return pane;
+}
+
+void InstallFavoritesPane(CMainFrame* frame) {
+  frame->ToolViews().SetContentFactory(EntryOf(IDM_VIEW_FAVORITES), [frame](QWidget* parent) {
+    return MakeFavoritesPane(frame, parent);
+  });
+  // Other panes share these hooks: each adds itself to what was there.
+  tagPROGRAMHOOKS& hooks = GetProgramHooks();
+  hooks.showFolderInPanes = [previous = hooks.showFolderInPanes](const MyString& folder) {
+    if (previous) previous(folder);
+    if (CFavoritesPane* pane = FavoritesPane().data()) pane->RevealPath(folder, false);
+  };
+  hooks.showPortfolioInPanes = [previous = hooks.showPortfolioInPanes](const MyString& path) {
+    if (previous) previous(path);
+    if (CFavoritesPane* pane = FavoritesPane().data()) pane->RevealPath(path, true);
+  };
+  hooks.writeFavorites = [previous = hooks.writeFavorites] {
+    if (previous) previous();
+    if (CFavoritesPane* pane = FavoritesPane().data()) pane->Save();
+  };
+  if (CImageView* viewer = frame->Viewer()) {
+    viewer->favoritesHandOver = [previous = viewer->favoritesHandOver](bool bForward) {
+      if (previous && previous(bForward)) return true;
+      CFavoritesPane* pane = FavoritesPane().data();
+      return pane && pane->HandOver(bForward);
+    };
+  }
+}
+
 }  // namespace
 
 void InstallCollections(CMainFrame* frame) {
+  InstallFavoritesPane(frame);
   frame->Router().SetTarget(CO_PORTFOLIOS, new CPortfolioCommands(frame));
   frame->setAcceptDrops(true);
   frame->installEventFilter(new CDropFilter(frame));
