@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -202,6 +203,7 @@ void CFavoritesPane::OnLoaded() {
   m_bLoaded = true;
   UpdatePanel();
   update();
+  if (favoritesChanged) favoritesChanged();
 }
 
 bool CFavoritesPane::WaitLoaded(int timeoutMs) {
@@ -328,6 +330,7 @@ std::vector<CFavoritesNode*> CFavoritesPane::VisibleRange(QTreeWidgetItem* from,
 
 void CFavoritesPane::ClickItem(QTreeWidgetItem* item, Qt::KeyboardModifiers modifiers) {
   m_bOffItemPress = false;
+  if (item) m_pTree->setCurrentItem(item);
   CFavoritesNode* node = TVTGetItemData(item);
   if (!node || node->nType == FAV_TYPE_FOLDER) return;
   const bool combined = combinedBrowsing && combinedBrowsing();
@@ -405,6 +408,7 @@ EFavoritesMove CFavoritesPane::MoveNode(CFavoritesNode* dragged, CFavoritesNode*
   }
   UpdatePanel();
   m_pTree->viewport()->update();
+  if (favoritesChanged) favoritesChanged();
   return EFavoritesMove::kMoved;
 }
 
@@ -461,6 +465,7 @@ int CFavoritesPane::RenameItem(QTreeWidgetItem* item, const MyString& name) {
   m_pTree->blockSignals(true);
   TVTSetText(item, node->GetName());
   m_pTree->blockSignals(false);
+  if (changed && favoritesChanged) favoritesChanged();
   return changed;
 }
 
@@ -556,63 +561,157 @@ int CFavoritesPane::Save() {
   return FTSaveDataToFile(m_pRoot.get(), m_browsing.GetCurrent(), imageIndex, m_file);
 }
 
-void CFavoritesPane::ShowContextMenu(const QPoint& pos) {
-  QTreeWidgetItem* item = m_pTree->itemAt(pos);
-  const CFavoritesNode* node = TVTGetItemData(item);
-  QMenu menu(this);
-  QAction* edit = menu.addAction(tr("Edit Portfolio"));
-  QAction* browse = menu.addAction(tr("Browse with Explorer"));
-  QAction* remove = menu.addAction(tr("Remove"));
-  QAction* rename = menu.addAction(tr("Rename"));
-  QAction* subfolders = menu.addAction(tr("Select all subfolders"));
-  QAction* updateAction = menu.addAction(tr("Update"));
-  menu.addSeparator();
-  QAction* addDirectory = menu.addAction(tr("Add Directory"));
-  QAction* addPortfolio = menu.addAction(tr("Add Portfolio"));
-  subfolders->setEnabled(false);
-  updateAction->setEnabled(false);
-  if (!node) {
-    for (QAction* action : {edit, browse, remove, rename}) action->setEnabled(false);
-  } else if (node->nType == FAV_TYPE_FOLDER) {
-    edit->setEnabled(false);
-    browse->setEnabled(false);
-  } else if (node->nType == FAV_TYPE_DIRECTORY) {
-    edit->setEnabled(false);
-    subfolders->setEnabled(PathHaveFolders(node->GetPath()) != 0);
-    updateAction->setEnabled(item->isExpanded());
-  } else {
-    browse->setEnabled(false);
+CFavoritesNode* CFavoritesPane::CurrentNode() const {
+  return TVTGetItemData(m_pTree->currentItem());
+}
+
+bool CFavoritesPane::IsCommandEnabled(int id) const {
+  const CFavoritesNode* node = m_bLoaded ? CurrentNode() : nullptr;
+  switch (id) {
+    case IDM_ADD_FAVORITE_DIRECTORY:
+    case IDM_ADD_FAVORITE_PORTFOLIO:
+      return m_bLoaded;
+    case IDM_EDIT_FAVORITE_PORTFOLIO:
+      return node && node->nType == FAV_TYPE_PORTFOLIO;
+    case IDM_BROWSE_FAVORITE:
+      return node && node->nType == FAV_TYPE_DIRECTORY;
+    case IDM_REMOVE_FAVORITE:
+    case IDM_RENAME_FAVORITE:
+      return node != nullptr;
+    case IDM_SELECT_ALL_SUBFOLDERS:
+      return node && node->nType == FAV_TYPE_DIRECTORY && PathHaveFolders(node->GetPath());
+    case IDM_UPDATE_FAVORITES:
+      return node && node->nType == FAV_TYPE_DIRECTORY && m_pTree->currentItem()->isExpanded();
+    default:
+      return false;
   }
-  QAction* chosen = menu.exec(m_pTree->viewport()->mapToGlobal(pos));
-  if (!chosen) return;
-  if (chosen == remove) {
-    RemoveItem(item);
-  } else if (chosen == rename) {
-    m_pTree->blockSignals(true);
-    item->setFlags(item->flags() | Qt::ItemIsEditable);
-    m_pTree->blockSignals(false);
-    m_pTree->editItem(item);
-  } else if (chosen == browse) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(node->GetPath().ToQString()));
-  } else if (chosen == subfolders) {
-    SelectAllSubfolders(item, QApplication::keyboardModifiers() & Qt::ControlModifier);
-  } else if (chosen == updateAction) {
-    const QString text = tr("Uppdate - %1").arg(node->GetName().ToQString());
-    if (askYesNo &&
-        askYesNo(MyString::FromQString(
-                     tr("Read the folders of %1 again?").arg(node->GetPath().ToQString())),
-                 MyString::FromQString(text))) {
+}
+
+int CFavoritesPane::RunCommand(int id) {
+  if (!IsCommandEnabled(id)) return 0;
+  QTreeWidgetItem* item = m_pTree->currentItem();
+  CFavoritesNode* node = CurrentNode();
+  switch (id) {
+    case IDM_ADD_FAVORITE_DIRECTORY: {
+      const QString folder = QFileDialog::getExistingDirectory(
+          this, tr("Please choose your favorite directory."), QDir::homePath());
+      if (folder.isEmpty()) return 0;
+      AddFavorites({MyString::FromQString(folder)}, FAV_TYPE_DIRECTORY,
+                   node ? node->GetFriendNode() : nullptr);
+      return 1;
+    }
+    case IDM_ADD_FAVORITE_PORTFOLIO: {
+      const QStringList files =
+          QFileDialog::getOpenFileNames(this, tr("Add Favorites - Portfolio files"),
+                                        QDir::homePath(), tr("Lorimo slides (*.lrm)"));
+      std::vector<MyString> paths;
+      for (const QString& file : files) paths.push_back(MyString::FromQString(file));
+      if (paths.empty()) return 0;
+      AddFavorites(paths, FAV_TYPE_PORTFOLIO, node ? node->GetFriendNode() : nullptr);
+      return 1;
+    }
+    case IDM_EDIT_FAVORITE_PORTFOLIO:
+      if (editPortfolio) editPortfolio(node->GetPath());
+      return 1;
+    case IDM_REMOVE_FAVORITE:
+      RemoveItem(item);
+      if (favoritesChanged) favoritesChanged();
+      return 1;
+    case IDM_RENAME_FAVORITE:
+      m_pTree->blockSignals(true);
+      item->setFlags(item->flags() | Qt::ItemIsEditable);
+      m_pTree->blockSignals(false);
+      m_pTree->editItem(item);
+      return 1;
+    case IDM_BROWSE_FAVORITE:
+      QDesktopServices::openUrl(QUrl::fromLocalFile(node->GetPath().ToQString()));
+      return 1;
+    case IDM_SELECT_ALL_SUBFOLDERS:
+      return SelectAllSubfolders(item, QApplication::keyboardModifiers() & Qt::ControlModifier);
+    case IDM_UPDATE_FAVORITES: {
+      const QString caption = tr("Uppdate - %1").arg(node->GetName().ToQString());
+      if (!askYesNo ||
+          !askYesNo(MyString::FromQString(
+                        tr("Read the folders of %1 again?").arg(node->GetPath().ToQString())),
+                    MyString::FromQString(caption)))
+        return 0;
       m_pTree->blockSignals(true);
       item->setExpanded(false);
       m_pTree->blockSignals(false);
       OnCollapsed(item);
       item->setExpanded(true);
+      return 1;
     }
-  } else if (runCommand) {
-    if (chosen == edit) runCommand(IDM_EDIT_FAVORITE_PORTFOLIO);
-    if (chosen == addDirectory) runCommand(IDM_ADD_FAVORITE_DIRECTORY);
-    if (chosen == addPortfolio) runCommand(IDM_ADD_FAVORITE_PORTFOLIO);
+    default:
+      return 0;
   }
+}
+
+int CFavoritesPane::AddFavorites(const std::vector<MyString>& paths, int32_t type,
+                                 CFavoritesNode* folder) {
+  if (!m_pRoot) return 0;
+  if (!folder) folder = m_pRoot.get();
+  int added = 0;
+  for (const MyString& path : paths) {
+    const auto it = folder->CreateChildNodeSorted(path.c_str(), nullptr, type);
+    if (it == folder->vChildren.end()) continue;
+    (*it)->bUserAdded = 1;
+    ++added;
+  }
+  if (!added) return 0;
+  UpdatePanel();
+  RefreshTree();
+  if (QTreeWidgetItem* item = ItemOf(folder)) {
+    if (item->childCount() > 0) UpdateNode(item);
+    item->setExpanded(true);
+    m_pTree->scrollToItem(item);
+  }
+  if (favoritesChanged) favoritesChanged();
+  return added;
+}
+
+void CFavoritesPane::ChooseNode(CFavoritesNode* node) {
+  if (!node || !m_bLoaded) return;
+  CFavoritesNode::NodeList chain;
+  for (CFavoritesNode* up = node; up && up->pParent; up = up->pParent)
+    chain.insert(chain.begin(), up);
+  m_pTree->blockSignals(true);
+  QTreeWidgetItem* item = TVTLoadItemFromChain(m_pTree, chain, FAV_TYPE_ALL);
+  m_pTree->blockSignals(false);
+  if (!item) return;
+  for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
+    if (CFavoritesNode* upNode = TVTGetItemData(up)) upNode->bExpanded = 1;
+  m_pTree->setCurrentItem(item);
+  m_pTree->scrollToItem(item);
+  ClickItem(item, Qt::NoModifier);
+}
+
+void CFavoritesPane::ShowContextMenu(const QPoint& pos) {
+  QTreeWidgetItem* item = m_pTree->itemAt(pos);
+  m_pTree->setCurrentItem(item);
+  QMenu menu(this);
+  const std::pair<int, QString> entries[] = {
+      {IDM_EDIT_FAVORITE_PORTFOLIO, tr("Edit Portfolio")},
+      {IDM_BROWSE_FAVORITE, tr("Browse with Explorer")},
+      {IDM_REMOVE_FAVORITE, tr("Remove")},
+      {IDM_RENAME_FAVORITE, tr("Rename")},
+      {IDM_SELECT_ALL_SUBFOLDERS, tr("Select all subfolders")},
+      {IDM_UPDATE_FAVORITES, tr("Update")},
+      {0, QString()},
+      {IDM_ADD_FAVORITE_DIRECTORY, tr("Add Directory")},
+      {IDM_ADD_FAVORITE_PORTFOLIO, tr("Add Portfolio")},
+  };
+  for (const auto& [id, text] : entries) {
+    if (!id) {
+      menu.addSeparator();
+      continue;
+    }
+    QAction* action = menu.addAction(text);
+    action->setData(id);
+    action->setEnabled(IsCommandEnabled(id));
+  }
+  if (QAction* chosen = menu.exec(m_pTree->viewport()->mapToGlobal(pos)))
+    RunCommand(chosen->data().toInt());
 }
 
 bool CFavoritesPane::eventFilter(QObject* watched, QEvent* event) {

@@ -88,6 +88,20 @@ class CFavoritesPane : public QWidget {
   // Rebuilds the items from the tree (after the manager changed it).
   void RefreshTree();
 
+  // The pane's commands (350 ... 3145) on the tree's current item: 1 when
+  // carried out. Enabling as the context menu has it.
+  int RunCommand(int id);
+  bool IsCommandEnabled(int id) const;
+  CFavoritesNode* CurrentNode() const;
+  // Add Directory / Add Portfolio: each path becomes a child of folder
+  // (null: the root); the folder is revealed. Returns how many were added.
+  int AddFavorites(const std::vector<MyString>& paths, int32_t type, CFavoritesNode* folder);
+  // An entry of the Favorites menu: its chain revealed and clicked.
+  void ChooseNode(CFavoritesNode* node);
+  // Told after favorites were added, moved, renamed or removed.
+  std::function<void()> favoritesChanged;
+  std::function<void(const MyString& portfolio)> editPortfolio;
+
   // Writes the favorites with the browsing index (under the favorites lock,
   // waiting for it). 1 on success.
   int Save();
