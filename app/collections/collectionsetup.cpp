@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <map>
 
+#include "browse/folderwatcher.h"
 #include "collections/droppedfiles.h"
 #include "collections/favoritespane.h"
 #include "collections/portfoliomanager.h"
@@ -171,6 +172,19 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
   pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
   pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->autoUpdate = [] { return gVFAV[VFAV_AUTO_UPDATE].bFlag != 0; };
+  pane->viewerFolder = [frame] {
+    CImageView* viewer = frame->Viewer();
+    if (!viewer || frame->StartupScreen()) return MyString();
+    const MyString portfolio = viewer->Stepper().GetPortfolioPath();
+    if (!portfolio.IsEmpty()) return portfolio;
+    const MyString current = viewer->ListPosition().GetCurrentPath();
+    return current.IsEmpty() ? MyString() : current.GetStringPath();
+  };
+  // The folder watcher tells the favorites slot of changes too.
+  CFolderWatcher::Instance().SetSubscriber(
+      CFolderWatcher::kFavoritesSlot, pane,
+      [pane](const MyString& folder) { pane->OnFolderChanged(folder); });
   pane->imageIndex = [frame] {
     return frame->Viewer() ? frame->Viewer()->ListPosition().GetCurrent() : 0;
   };

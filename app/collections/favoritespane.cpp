@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QStyledItemDelegate>
 #include <QTimer>
 #include <QToolTip>
@@ -22,11 +23,14 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "browse/folderwatcher.h"
 #include "collections/droppedfiles.h"
 #include "corekit/filelock.h"
 #include "nestbook/favoritesfile.h"
+#include "nestbook/threadupdate.h"
 #include "nestbook/tvt.h"
 #include "shell/commandids.h"
+#include "shell/commandline.h"
 
 namespace {
 
@@ -151,6 +155,7 @@ CFavoritesPane::CFavoritesPane(QWidget* parent, MyString file)
 
 CFavoritesPane::~CFavoritesPane() {
   if (m_loader.joinable()) m_loader.join();
+  m_pUpdates.reset();  // its thread stops before the tree goes
   // A pane whose file was never read has nothing of its own to write.
   if (m_pRoot) Save();
 }
@@ -203,7 +208,41 @@ void CFavoritesPane::OnLoaded() {
   m_bLoaded = true;
   UpdatePanel();
   update();
+  if (viewerFolder) {
+    const MyString folder = viewerFolder();
+    if (!folder.IsEmpty()) {
+      m_browsing.Clear();
+      RevealPath(folder, IsPortfolioPath(folder));
+    } else {
+      m_browsing.Clear();
+    }
+  }
+  StartUpdates();
   if (favoritesChanged) favoritesChanged();
+}
+
+void CFavoritesPane::StartUpdates() {
+  if (!autoUpdate || !autoUpdate() || !m_pRoot) return;
+  m_pUpdates = std::make_unique<CThreadUpdate>();
+  QPointer<CFavoritesPane> self(this);
+  // The watcher's thread calls this; the work is done on the GUI thread.
+  m_pUpdates->SetNotifyFct([self](const MyString& path) {
+    QMetaObject::invokeMethod(
+        self.data(),
+        [self, path] {
+          if (self) self->OnFolderChanged(path);
+        },
+        Qt::QueuedConnection);
+  });
+  std::vector<CFavoritesNode*> nodes;
+  Collect(m_pRoot.get(), nodes);
+  size_t watched = 0;
+  for (CFavoritesNode* node : nodes) {
+    if (watched == CThreadUpdate::kMaxWatched) break;
+    if (node->nType != FAV_TYPE_DIRECTORY || node->bDeleted || !node->bUserAdded) continue;
+    if (m_pUpdates->AddItem(node->GetPath())) ++watched;
+  }
+  m_pUpdates->StartThread();
 }
 
 bool CFavoritesPane::WaitLoaded(int timeoutMs) {

@@ -18,6 +18,7 @@
 #include "corekit/mystring.h"
 #include "nestbook/favoritesnode.h"
 
+class CThreadUpdate;
 class QLabel;
 class QTimer;
 class QTreeWidget;
@@ -49,6 +50,11 @@ class CFavoritesPane : public QWidget {
   // The viewer's list is rebuilt from the browsing list (after a removal).
   std::function<void()> refreshViewer;
   std::function<bool()> combinedBrowsing;
+  // "Automatically update Favorite Directories from hard drive".
+  std::function<bool()> autoUpdate;
+  // After loading: the viewer's folder (or portfolio), revealed when the
+  // start-up screen is not showing; empty otherwise.
+  std::function<MyString()> viewerFolder;
   std::function<int()> imageIndex;  // the "-4" record
   // Dialogs (message boxes by default; tests answer them).
   std::function<void(const MyString& text, const MyString& caption)> showError;
@@ -62,6 +68,8 @@ class CFavoritesPane : public QWidget {
   bool WaitLoaded(int timeoutMs = 10000);
 
   QTreeWidget* Tree() const { return m_pTree; }
+  // The watcher of the favorite directories; null while updating is off.
+  const CThreadUpdate* Updates() const { return m_pUpdates.get(); }
   CFavoritesNode* Root() const { return m_pRoot.get(); }
   CFavoritesBrowsing& Browsing() { return m_browsing; }
   bool IsEmptyPanelShown() const;
@@ -125,7 +133,10 @@ class CFavoritesPane : public QWidget {
   void RemoveSubtreeSelections(CFavoritesNode* node);
   void Refuse(const QString& text);
 
+  void StartUpdates();
+
   MyString m_file;
+  std::unique_ptr<CThreadUpdate> m_pUpdates;
   std::unique_ptr<CFavoritesNode> m_pRoot;
   int m_nStoredIndex = -1;
   std::mutex m_lock;  // the pane lock: held while the tree is loaded

@@ -3,6 +3,7 @@
 // removal, the empty-list panel, and saving that waits for the lock.
 #include "collections/favoritespane.h"
 
+#include <QCoreApplication>
 #include <QProcess>
 #include <QTreeWidget>
 #include <atomic>
@@ -15,6 +16,7 @@
 #include "corekit/filelock.h"
 #include "corekit/straw.h"
 #include "nestbook/favoritesfile.h"
+#include "nestbook/threadupdate.h"
 #include "nestbook/tvt.h"
 #include "testsupport/testsupport.h"
 
@@ -184,4 +186,27 @@ TEST_F(FavoritesPane, SavingWaitsWhileAnotherProcessHoldsTheFavoritesLock) {
   EXPECT_NE(testsupport::ReadFile(file), before);
   pane.reset();
   EXPECT_EQ(Child(Open()->Root(), u"show"), nullptr);
+}
+
+TEST_F(FavoritesPane, FolderChangesOnDiskReachTheExpandedTree) {
+  auto pane = std::make_unique<CFavoritesPane>(nullptr, W(file));
+  pane->autoUpdate = [] { return true; };
+  ASSERT_TRUE(pane->WaitLoaded());
+  ASSERT_NE(pane->Updates(), nullptr);
+  EXPECT_TRUE(testsupport::WaitFor([&] { return pane->Updates()->GetWatchedCount() == 2; },
+                                   std::chrono::seconds(10)));
+  CFavoritesNode* trips = Child(pane->Root(), u"Trips");
+  pane->ItemOf(trips)->setExpanded(true);
+  QTreeWidgetItem* alps = pane->ItemOf(Child(trips, u"alps"));
+  alps->setExpanded(true);
+  ASSERT_EQ(alps->childCount(), 1);
+  // Told as the folder watcher tells its favorites slot.
+  fs::create_directories(dir / "alps" / "day2");
+  pane->OnFolderChanged(W(dir / "alps"));
+  ASSERT_EQ(alps->childCount(), 2);
+  EXPECT_EQ(alps->child(1)->text(0), QStringLiteral("day2"));
+  fs::remove(dir / "alps" / "day1");
+  pane->OnFolderChanged(W(dir / "alps"));
+  ASSERT_EQ(alps->childCount(), 1);
+  EXPECT_EQ(alps->child(0)->text(0), QStringLiteral("day2"));
 }
