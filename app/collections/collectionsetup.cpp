@@ -14,6 +14,7 @@
 
 #include "browse/folderwatcher.h"
 #include "collections/droppedfiles.h"
+#include "collections/favoritesoptionspage.h"
 #include "collections/favoritespane.h"
 #include "collections/portfoliomanager.h"
 #include "pixwork/listposition.h"
@@ -172,6 +173,7 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
   pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
   pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->showPopup = [] { return gVFAV[VFAV_SHOW_POPUP].bFlag != 0; };
   pane->autoUpdate = [] { return gVFAV[VFAV_AUTO_UPDATE].bFlag != 0; };
   pane->viewerFolder = [frame] {
     CImageView* viewer = frame->Viewer();
@@ -212,6 +214,9 @@ void InstallFavoritesPane(CMainFrame* frame) {
   hooks.showPortfolioInPanes = [previous = hooks.showPortfolioInPanes](const MyString& path) {
     if (previous) previous(path);
     if (CFavoritesPane* pane = FavoritesPane().data()) pane->RevealPath(path, true);
+  };
+  hooks.makeFavoritesOptionsPage = [](QWidget* parent) {
+    return new CFavoritesOptionsPage(parent);
   };
   hooks.writeFavorites = [previous = hooks.writeFavorites] {
     if (previous) previous();

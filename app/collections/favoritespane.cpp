@@ -773,7 +773,7 @@ bool CFavoritesPane::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::ToolTip: {
       auto* help = static_cast<QHelpEvent*>(event);
       const CFavoritesNode* node = TVTGetItemData(m_pTree->itemAt(help->pos()));
-      if (node && node->nType != FAV_TYPE_FOLDER)
+      if (node && node->nType != FAV_TYPE_FOLDER && (!showPopup || showPopup()))
         QToolTip::showText(help->globalPos(), node->GetPath().ToQString(), m_pTree);
       else
         QToolTip::hideText();

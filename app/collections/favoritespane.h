@@ -50,6 +50,8 @@ class CFavoritesPane : public QWidget {
   // The viewer's list is rebuilt from the browsing list (after a removal).
   std::function<void()> refreshViewer;
   std::function<bool()> combinedBrowsing;
+  // "Show pop-up description for directories and portfolio files".
+  std::function<bool()> showPopup;
   // "Automatically update Favorite Directories from hard drive".
   std::function<bool()> autoUpdate;
   // After loading: the viewer's folder (or portfolio), revealed when the
