@@ -92,21 +92,22 @@ std::vector<tagCOMMANDENTRY> BuildEntries() {
       {IDM_RESCAN, u"Rescan Files and Thumbnails", MM_VIEW, nullptr, CO_BROWSE, SEP, nullptr},
       {IDM_VIEW_OPTIONS, u"View Options ...", MM_VIEW, nullptr, CO_FRAME, SEP, nullptr},
 
-      // Favorites (its entries follow, numbered from IDM_FIRST_FAVORITES_ENTRY)
-      {IDM_ADD_FAVORITE_DIRECTORY, u"Add Directory", MM_FAVORITES, nullptr, CO_FAVORITES, 0,
+      // The favorites pane's commands; the F&avorites menu is built by the
+      // favorites (fixed entries, then the favorites from IDM_FIRST_FAVORITES_ENTRY).
+      {IDM_ADD_FAVORITE_DIRECTORY, u"Add Directory", MM_VIEW, u"Favorites", CO_FAVORITES, SEP,
        nullptr},
-      {IDM_ADD_FAVORITE_PORTFOLIO, u"Add Portfolio", MM_FAVORITES, nullptr, CO_FAVORITES, 0,
+      {IDM_ADD_FAVORITE_PORTFOLIO, u"Add Portfolio", MM_VIEW, u"Favorites", CO_FAVORITES, 0,
        nullptr},
-      {IDM_EDIT_FAVORITE_PORTFOLIO, u"Edit Portfolio", MM_FAVORITES, nullptr, CO_FAVORITES, 0,
+      {IDM_EDIT_FAVORITE_PORTFOLIO, u"Edit Portfolio", MM_VIEW, u"Favorites", CO_FAVORITES, 0,
        nullptr},
-      {IDM_REMOVE_FAVORITE, u"Remove", MM_FAVORITES, nullptr, CO_FAVORITES, 0, nullptr},
-      {IDM_RENAME_FAVORITE, u"Rename", MM_FAVORITES, nullptr, CO_FAVORITES, 0, nullptr},
-      {IDM_BROWSE_FAVORITE, u"Browse with Explorer", MM_FAVORITES, nullptr, CO_FAVORITES, 0,
+      {IDM_REMOVE_FAVORITE, u"Remove", MM_VIEW, u"Favorites", CO_FAVORITES, 0, nullptr},
+      {IDM_RENAME_FAVORITE, u"Rename", MM_VIEW, u"Favorites", CO_FAVORITES, 0, nullptr},
+      {IDM_BROWSE_FAVORITE, u"Browse with Explorer", MM_VIEW, u"Favorites", CO_FAVORITES, 0,
        nullptr},
-      {IDM_FAVORITES_MANAGER, u"Manager", MM_FAVORITES, nullptr, CO_FAVORITES, SEP, nullptr},
-      {IDM_SELECT_ALL_SUBFOLDERS, u"Select all subfolders", MM_FAVORITES, nullptr, CO_FAVORITES, 0,
+      {IDM_FAVORITES_MANAGER, u"Manager", MM_VIEW, u"Favorites", CO_FAVORITES, SEP, nullptr},
+      {IDM_SELECT_ALL_SUBFOLDERS, u"Select all subfolders", MM_VIEW, u"Favorites", CO_FAVORITES, 0,
        nullptr},
-      {IDM_UPDATE_FAVORITES, u"Update", MM_FAVORITES, nullptr, CO_FAVORITES, 0, nullptr},
+      {IDM_UPDATE_FAVORITES, u"Update", MM_VIEW, u"Favorites", CO_FAVORITES, 0, nullptr},
 
       // Tools
       {IDM_PORTFOLIO_MANAGER, u"Portfolio Manager ...", MM_TOOLS, nullptr, CO_PORTFOLIOS, 0,

@@ -165,11 +165,13 @@ void CMainMenu::SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& en
   m_favorites.clear();
   for (const tagFAVORITESMENUENTRY& entry : entries) {
     QAction* action = new QAction(entry.strText, menu);
-    if (m_favorites.empty()) {
+    if (entry.bSeparatorBefore || (m_favorites.empty() && !menu->actions().isEmpty())) {
       QAction* separator = menu->addSeparator();
       m_favorites.push_back(separator);
     }
     action->setData(entry.nId);
+    action->setCheckable(entry.bChecked);
+    action->setChecked(entry.bChecked);
     menu->addAction(action);
     const int id = entry.nId;
     connect(action, &QAction::triggered, this, [this, id] { emit CommandChosen(id); });

@@ -22,6 +22,8 @@ class QShortcut;
 struct tagFAVORITESMENUENTRY {
   int nId;  // handed out by the router (60000 up)
   QString strText;
+  bool bChecked = false;
+  bool bSeparatorBefore = false;
 };
 
 class CMainMenu : public QObject {

@@ -43,6 +43,12 @@ CViewOptionsSheet::CViewOptionsSheet(CLorimoSettings& settings, QWidget* parent,
       m_pages.push_back(thumbnails);
     }
   }
+  if (GetProgramHooks().makeFavoritesOptionsPage) {
+    if (COptionsPage* favorites = GetProgramHooks().makeFavoritesOptionsPage(m_tabs)) {
+      m_tabs->addTab(favorites, tr("Favorites Options"));
+      m_pages.push_back(favorites);
+    }
+  }
   // The row of titles is never cut or scrolled: its whole width is the
   // least the sheet can take.
   m_tabs->tabBar()->setElideMode(Qt::ElideNone);

@@ -43,6 +43,8 @@ struct tagPROGRAMHOOKS {
   std::function<void(const MyString& path)> updateThumbnailEntry;
   // The "Thumbnail options" page of the "View Options" sheet.
   std::function<COptionsPage*(QWidget* parent)> makeThumbnailOptionsPage;
+  // The "Favorites Options" page of the same sheet.
+  std::function<COptionsPage*(QWidget* parent)> makeFavoritesOptionsPage;
 
   // Shut-down, in the order they run.
   std::function<void()> askToSaveModifiedImage;  // the viewer's "Save the modified image ...?"
