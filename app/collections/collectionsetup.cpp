@@ -11,6 +11,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <map>
+#include <memory>
 
 #include "browse/folderwatcher.h"
 #include "collections/batchpage.h"
@@ -188,9 +189,15 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   CFolderWatcher::Instance().SetSubscriber(
       CFolderWatcher::kFavoritesSlot, pane,
       [pane](const MyString& folder) { pane->OnFolderChanged(folder); });
-  pane->imageIndex = [frame] {
-    return frame->Viewer() ? frame->Viewer()->ListPosition().GetCurrent() : 0;
-  };
+  // Kept as it changes: the pane writes the file last when it goes, after
+  // the viewer has gone.
+  auto imageIndex = std::make_shared<int>(0);
+  if (CImageView* viewer = frame->Viewer()) {
+    *imageIndex = viewer->ListPosition().GetCurrent();
+    QObject::connect(viewer, &CImageView::CurrentImageChanged, pane,
+                     [imageIndex](const QString&, int index) { *imageIndex = index; });
+  }
+  pane->imageIndex = [imageIndex] { return *imageIndex; };
   pane->runCommand = [frame](int id) { frame->SendCommand(id); };
   pane->editPortfolio = [frame](const MyString& path) { OpenPortfolioManager(frame, path); };
   auto* commands = dynamic_cast<CFavoritesCommands*>(frame->Router().GetTarget(CO_FAVORITES));
