@@ -87,7 +87,8 @@ CFilesView::CFilesView(CImageView* viewer, CLorimoSettings* settings, QWidget* p
       m_pSettings(settings),
       m_pActions(new CListViewActions(viewer, m_state, this)),
       m_pModel(new CFilesModel(viewer, m_state, this)),
-      m_pTip(new CListTooltip(true, this)) {
+      m_pTip(new CListTooltip(true, this)),
+      m_pPointer(new CListPointer(this, viewer, m_pActions, m_pTip)) {
   setObjectName(QStringLiteral("Files"));
   setModel(m_pModel);
   setRootIsDecorated(false);
@@ -102,10 +103,6 @@ CFilesView::CFilesView(CImageView* viewer, CLorimoSettings* settings, QWidget* p
   header()->setMinimumSectionSize(kMinFilesColumn);
   m_pActions->startRename = [this](int index) { StartRename(index); };
   m_pActions->refresh = [this] { m_pModel->Restyle(); };
-  m_tipTimer.setSingleShot(true);
-  connect(&m_tipTimer, &QTimer::timeout, this, [this] {
-    if (m_nTipIndex >= 0 && !m_viewer->Stepper().IsLoading()) ShowTip(m_nTipIndex, m_ptTip);
-  });
   // The view follows the viewer's list and its current image.
   connect(viewer, &CImageView::ListChanged, this, &CFilesView::ShowList);
   connect(viewer, &CImageView::CurrentImageChanged, this,
@@ -136,8 +133,8 @@ void CFilesView::ShowList() {
     current = position.HasImage() ? position.GetCurrent() : -1;
   }
   m_state.Reset(path, count);
-  if (m_pRename) m_pRename->deleteLater();
-  m_pTip->HideTip();
+  m_pPointer->EndRename();
+  m_pPointer->HideTip();
   m_pModel->ResetRows();
   SetCurrentItem(current);
 }
@@ -158,53 +155,22 @@ void CFilesView::ShowTip(int index, const QPoint& global) {
 }
 
 void CFilesView::mousePressEvent(QMouseEvent* event) {
-  m_tipTimer.stop();
-  m_pTip->HideTip();
-  setFocus();
-  m_nPressIndex = -1;
-  if (event->button() != Qt::LeftButton) return;
-  m_ptPress = event->position().toPoint();
-  m_nPressIndex = RowAt(m_ptPress);
+  m_pPointer->Press(event, RowAt(event->position().toPoint()));
 }
 
 void CFilesView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint pt = event->position().toPoint();
-  if ((event->buttons() & Qt::LeftButton) && m_nPressIndex >= 0 &&
-      (pt - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
-    const int index = m_nPressIndex;
-    m_nPressIndex = -1;
-    if (QMimeData* data = m_pActions->MakeDragData(index)) {
-      auto* drag = new QDrag(this);
-      drag->setMimeData(data);
-      drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
-    }
-    return;
-  }
-  const int index = RowAt(pt);
-  if (index == m_nTipIndex) return;
-  m_nTipIndex = index;
-  m_pTip->HideTip();
-  m_ptTip = event->globalPosition().toPoint();
-  if (index >= 0 && !m_viewer->Stepper().IsLoading())
-    m_tipTimer.start(int(gTO[TO_TOOLTIP_DELAY].dwValue));
-  else
-    m_tipTimer.stop();
+  m_pPointer->Move(event, RowAt(event->position().toPoint()));
 }
 
 void CFilesView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || m_nPressIndex < 0) return;
-  const int index = RowAt(event->position().toPoint());
-  if (index == m_nPressIndex) m_pActions->Click(index, event->modifiers());
-  m_nPressIndex = -1;
+  m_pPointer->Release(event, RowAt(event->position().toPoint()));
 }
 
 void CFilesView::mouseDoubleClickEvent(QMouseEvent* event) { event->accept(); }
 
 void CFilesView::leaveEvent(QEvent* event) {
   QTreeView::leaveEvent(event);
-  m_tipTimer.stop();
-  m_nTipIndex = -1;
-  m_pTip->HideTip();
+  m_pPointer->Leave();
 }
 
 void CFilesView::hideEvent(QHideEvent* event) {
@@ -214,39 +180,17 @@ void CFilesView::hideEvent(QHideEvent* event) {
 }
 
 void CFilesView::contextMenuEvent(QContextMenuEvent* event) {
-  m_tipTimer.stop();
-  m_pTip->HideTip();
+  m_pPointer->HideTip();
   m_pActions->ShowMenu(RowAt(viewport()->mapFrom(this, event->pos())), event->globalPos());
 }
 
 void CFilesView::StartRename(int index) {
   if (index < 0 || index >= m_state.GetCount()) return;
-  if (m_pRename) m_pRename->deleteLater();
-  m_pRename = new CRenameEdit(viewport());
-  m_pRename->setText(m_pActions->PathOf(index).GetStringTitle().ToQString());
-  m_pRename->setGeometry(visualRect(m_pModel->index(index)));
-  m_pRename->selectAll();
-  m_pRename->show();
-  m_pRename->setFocus();
-  CRenameEdit* edit = m_pRename;
-  connect(edit, &CRenameEdit::Commit, this, [this, edit, index](const QString& typed) {
-    edit->deleteLater();
-    m_pActions->Rename(index, typed);
-  });
-  connect(edit, &CRenameEdit::Dropped, edit, &QObject::deleteLater);
+  m_pPointer->StartRename(viewport(), index, visualRect(m_pModel->index(index)));
 }
 
-void CFilesView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() != this && CListViewActions::HasImages(event->mimeData()))
-    event->acceptProposedAction();
-}
+void CFilesView::dragEnterEvent(QDragEnterEvent* event) { m_pPointer->DragEnterOrMove(event); }
 
-void CFilesView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->source() != this && CListViewActions::HasImages(event->mimeData()))
-    event->acceptProposedAction();
-}
+void CFilesView::dragMoveEvent(QDragMoveEvent* event) { m_pPointer->DragEnterOrMove(event); }
 
-void CFilesView::dropEvent(QDropEvent* event) {
-  if (event->source() == this) return;
-  if (m_pActions->DropImages(event->mimeData())) event->acceptProposedAction();
-}
+void CFilesView::dropEvent(QDropEvent* event) { m_pPointer->Drop(event); }

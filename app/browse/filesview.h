@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <QTreeView>
 
+#include "browse/listpointer.h"
 #include "browse/listviewactions.h"
 #include "browse/listviewstate.h"
 #include "corekit/mystring.h"
@@ -60,7 +61,7 @@ class CFilesView : public QTreeView {
   CListViewActions& Actions() { return *m_pActions; }
   CFilesModel& Model() { return *m_pModel; }
   CListTooltip& Tooltip() { return *m_pTip; }
-  CRenameEdit* RenameEditor() const { return m_pRename; }
+  CRenameEdit* RenameEditor() const { return m_pPointer->RenameEditor(); }
   void StartRename(int index);
   // The tooltip of an item now, at a global point.
   void ShowTip(int index, const QPoint& global);
@@ -86,10 +87,5 @@ class CFilesView : public QTreeView {
   CListViewActions* m_pActions;
   CFilesModel* m_pModel;
   CListTooltip* m_pTip;
-  QTimer m_tipTimer;
-  int m_nTipIndex = -1;
-  QPoint m_ptTip;
-  QPoint m_ptPress;
-  int m_nPressIndex = -1;
-  QPointer<CRenameEdit> m_pRename;
+  CListPointer* m_pPointer;
 };

@@ -90,7 +90,8 @@ CThumbnailsView::CThumbnailsView(CImageView* viewer, CLorimoSettings* settings, 
       m_pSettings(settings),
       m_pActions(new CListViewActions(viewer, m_state, this)),
       m_pSlider(new QSlider(Qt::Horizontal, this)),
-      m_pTip(new CListTooltip(false, this)) {
+      m_pTip(new CListTooltip(false, this)),
+      m_pPointer(new CListPointer(this, viewer, m_pActions, m_pTip)) {
   setObjectName(QStringLiteral("Thumbnails"));
   setFocusPolicy(Qt::StrongFocus);
   setAcceptDrops(true);
@@ -114,8 +115,6 @@ CThumbnailsView::CThumbnailsView(CImageView* viewer, CLorimoSettings* settings, 
   m_requestTimer.setSingleShot(true);
   m_requestTimer.setInterval(0);
   connect(&m_requestTimer, &QTimer::timeout, this, &CThumbnailsView::RequestVisible);
-  m_tipTimer.setSingleShot(true);
-  connect(&m_tipTimer, &QTimer::timeout, this, &CThumbnailsView::ShowTipNow);
 
   BuildPool();
   // The view follows the viewer's list and its current image.
@@ -169,8 +168,8 @@ void CThumbnailsView::ShowList() {
   const bool newPath = m_state.Reset(path, count);
   for (tagCELL& cell : m_cells) cell = tagCELL();
   if (m_workers) m_workers->Clear();
-  m_pTip->HideTip();
-  if (m_pRename) m_pRename->deleteLater();
+  m_pPointer->HideTip();
+  m_pPointer->EndRename();
   ThumbnailCache* cache = GetThumbnailCache();
   // Every reset: the mirror may have been emptied, or the cache come since.
   if (cache && cache->IsEnabled() && !path.IsEmpty()) {
@@ -386,57 +385,20 @@ void CThumbnailsView::scrollContentsBy(int, int) {
 }
 
 void CThumbnailsView::mousePressEvent(QMouseEvent* event) {
-  m_pTip->HideTip();
-  m_tipTimer.stop();
-  setFocus();
-  m_nPressIndex = -1;
-  if (event->button() != Qt::LeftButton) return;
-  m_ptPress = event->position().toPoint();
-  m_nPressIndex = ItemAt(m_ptPress);
+  m_pPointer->Press(event, ItemAt(event->position().toPoint()));
 }
 
 void CThumbnailsView::mouseMoveEvent(QMouseEvent* event) {
-  const QPoint pt = event->position().toPoint();
-  if ((event->buttons() & Qt::LeftButton) && m_nPressIndex >= 0 &&
-      (pt - m_ptPress).manhattanLength() >= QApplication::startDragDistance()) {
-    const int index = m_nPressIndex;
-    m_nPressIndex = -1;
-    if (QMimeData* data = m_pActions->MakeDragData(index)) {
-      auto* drag = new QDrag(this);
-      drag->setMimeData(data);
-      drag->exec(Qt::CopyAction | Qt::MoveAction | Qt::LinkAction, Qt::CopyAction);
-    }
-    return;
-  }
-  const int index = ItemAt(pt);
-  if (index == m_nTipIndex) return;
-  m_nTipIndex = index;
-  m_pTip->HideTip();
-  m_ptTip = event->globalPosition().toPoint();
-  // No tip while the viewer loads: reading the file would compete with it.
-  if (index >= 0 && !m_viewer->Stepper().IsLoading())
-    m_tipTimer.start(int(gTO[TO_TOOLTIP_DELAY].dwValue));
-  else
-    m_tipTimer.stop();
-}
-
-void CThumbnailsView::ShowTipNow() {
-  if (m_nTipIndex < 0 || m_viewer->Stepper().IsLoading()) return;
-  m_pTip->ShowItem(m_nTipIndex, m_pActions->PathOf(m_nTipIndex), m_ptTip);
+  m_pPointer->Move(event, ItemAt(event->position().toPoint()));
 }
 
 void CThumbnailsView::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || m_nPressIndex < 0) return;
-  const int index = ItemAt(event->position().toPoint());
-  if (index == m_nPressIndex) m_pActions->Click(index, event->modifiers());
-  m_nPressIndex = -1;
+  m_pPointer->Release(event, ItemAt(event->position().toPoint()));
 }
 
 void CThumbnailsView::leaveEvent(QEvent* event) {
   QAbstractScrollArea::leaveEvent(event);
-  m_tipTimer.stop();
-  m_nTipIndex = -1;
-  m_pTip->HideTip();
+  m_pPointer->Leave();
 }
 
 void CThumbnailsView::keyPressEvent(QKeyEvent* event) {
@@ -455,40 +417,18 @@ void CThumbnailsView::keyPressEvent(QKeyEvent* event) {
 }
 
 void CThumbnailsView::contextMenuEvent(QContextMenuEvent* event) {
-  m_pTip->HideTip();
-  m_tipTimer.stop();
+  m_pPointer->HideTip();
   m_pActions->ShowMenu(ItemAt(viewport()->mapFrom(this, event->pos())), event->globalPos());
 }
 
 void CThumbnailsView::StartRename(int index) {
   if (index < 0 || index >= m_state.GetCount()) return;
-  if (m_pRename) m_pRename->deleteLater();
-  m_pRename = new CRenameEdit(viewport());
-  m_pRename->setText(m_pActions->PathOf(index).GetStringTitle().ToQString());
   const QRect rect = ItemRect(index);
-  m_pRename->setGeometry(rect.x(), rect.y(), rect.width(), m_pRename->sizeHint().height());
-  m_pRename->selectAll();
-  m_pRename->show();
-  m_pRename->setFocus();
-  CRenameEdit* edit = m_pRename;
-  connect(edit, &CRenameEdit::Commit, this, [this, edit, index](const QString& typed) {
-    edit->deleteLater();
-    m_pActions->Rename(index, typed);
-  });
-  connect(edit, &CRenameEdit::Dropped, edit, &QObject::deleteLater);
+  m_pPointer->StartRename(viewport(), index, QRect(rect.x(), rect.y(), rect.width(), 0));
 }
 
-void CThumbnailsView::dragEnterEvent(QDragEnterEvent* event) {
-  if (event->source() != this && CListViewActions::HasImages(event->mimeData()))
-    event->acceptProposedAction();
-}
+void CThumbnailsView::dragEnterEvent(QDragEnterEvent* event) { m_pPointer->DragEnterOrMove(event); }
 
-void CThumbnailsView::dragMoveEvent(QDragMoveEvent* event) {
-  if (event->source() != this && CListViewActions::HasImages(event->mimeData()))
-    event->acceptProposedAction();
-}
+void CThumbnailsView::dragMoveEvent(QDragMoveEvent* event) { m_pPointer->DragEnterOrMove(event); }
 
-void CThumbnailsView::dropEvent(QDropEvent* event) {
-  if (event->source() == this) return;
-  if (m_pActions->DropImages(event->mimeData())) event->acceptProposedAction();
-}
+void CThumbnailsView::dropEvent(QDropEvent* event) { m_pPointer->Drop(event); }

@@ -13,6 +13,7 @@
 #include <memory>
 #include <vector>
 
+#include "browse/listpointer.h"
 #include "browse/listviewactions.h"
 #include "browse/listviewstate.h"
 #include "corekit/messages.h"
@@ -61,7 +62,7 @@ class CThumbnailsView : public QAbstractScrollArea {
   int ItemAt(const QPoint& pt) const;
   // The item's rectangle in the viewport.
   QRect ItemRect(int index) const;
-  CRenameEdit* RenameEditor() const { return m_pRename; }
+  CRenameEdit* RenameEditor() const { return m_pPointer->RenameEditor(); }
   void StartRename(int index);
 
  signals:
@@ -103,7 +104,6 @@ class CThumbnailsView : public QAbstractScrollArea {
   void ScheduleRequests();
   void OnPicture(uint64_t number, int index, const QImage& image);
   void PaintCell(QPainter& painter, tagCELL& cell, const QRect& rect);
-  void ShowTipNow();
 
   CImageView* m_viewer;
   CLorimoSettings* m_pSettings;
@@ -116,11 +116,6 @@ class CThumbnailsView : public QAbstractScrollArea {
   bool m_bDropped = false;
   QSlider* m_pSlider;
   QTimer m_requestTimer;
-  QTimer m_tipTimer;
   CListTooltip* m_pTip;
-  int m_nTipIndex = -1;
-  QPoint m_ptTip;
-  QPoint m_ptPress;
-  int m_nPressIndex = -1;
-  QPointer<CRenameEdit> m_pRename;
+  CListPointer* m_pPointer;
 };
