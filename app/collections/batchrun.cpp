@@ -114,6 +114,21 @@ bool FolderWritable(const MyString& folder, MyString* error) {
   return true;
 }
 
+// The run's log in a writable destination, begun; false with the reason in
+// the summary.
+bool StartLog(const MyString& destination, const char* name, CBatchLog* log,
+              tagBATCHSUMMARY* summary) {
+  if (!FolderWritable(destination, &summary->error)) return false;
+  summary->logPath = CBatchRename::JoinPath(destination, Utf8(name));
+  MyString error;
+  if (!log->Open(summary->logPath, &error)) {
+    summary->error = u"The log file " + summary->logPath + u" cannot be created: " + error;
+    return false;
+  }
+  log->Write(std::string("Conversion begins ...\n") + kDashes + "\n");
+  return true;
+}
+
 }  // namespace
 
 const std::vector<MyString>& BatchFormats() {
@@ -180,15 +195,8 @@ tagBATCHSUMMARY CBatchRun::RunRename() {
   tagBATCHSUMMARY summary;
   summary.kind = BK_RENAME;
   summary.nFiles = m_sources.GetListLength();
-  if (!FolderWritable(m_settings.destination, &summary.error)) return summary;
-  summary.logPath = CBatchRename::JoinPath(m_settings.destination, Utf8(kRenameLogName));
   CBatchLog log;
-  MyString error;
-  if (!log.Open(summary.logPath, &error)) {
-    summary.error = u"The log file " + summary.logPath + u" cannot be created: " + error;
-    return summary;
-  }
-  log.Write(std::string("Conversion begins ...\n") + kDashes + "\n");
+  if (!StartLog(m_settings.destination, kRenameLogName, &log, &summary)) return summary;
   for (size_t i = 0; i < summary.nFiles; ++i) {
     if (m_bStop) {
       summary.bStopped = true;
@@ -285,15 +293,8 @@ tagBATCHSUMMARY CBatchRun::RunConvert() {
     summary.error = u"The angle " + m_settings.angle + u" is not a number of degrees.";
     return summary;
   }
-  if (!FolderWritable(m_settings.destination, &summary.error)) return summary;
-  summary.logPath = CBatchRename::JoinPath(m_settings.destination, Utf8(kConvertLogName));
   CBatchLog log;
-  MyString error;
-  if (!log.Open(summary.logPath, &error)) {
-    summary.error = u"The log file " + summary.logPath + u" cannot be created: " + error;
-    return summary;
-  }
-  log.Write(std::string("Conversion begins ...\n") + kDashes + "\n");
+  if (!StartLog(m_settings.destination, kConvertLogName, &log, &summary)) return summary;
 
   // Workers take the next file in order; this thread logs the results in
   // that order as they become ready.
