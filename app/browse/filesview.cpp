@@ -121,18 +121,10 @@ void CFilesView::StoreColumnWidth() {
 void CFilesView::DropWorkers() { m_pTip->DropWorker(); }
 
 void CFilesView::ShowList() {
-  MyString path;
-  int count = 0;
-  int current = -1;
-  {
-    CListPosition& position = m_viewer->ListPosition();
-    std::lock_guard lock(position.GetLock());
-    const MyString portfolio = m_viewer->Stepper().GetPortfolioPath();
-    path = portfolio.IsEmpty() ? position.GetList().GetDirectory() : portfolio;
-    count = position.GetList().GetLengthFileList();
-    current = position.HasImage() ? position.GetCurrent() : -1;
-  }
-  m_state.Reset(path, count);
+  const tagVIEWERLIST list = ReadViewerList(m_viewer);
+  const MyString& path = list.path;
+  const int current = list.nCurrent;
+  m_state.Reset(path, list.nCount);
   m_pPointer->EndRename();
   m_pPointer->HideTip();
   m_pModel->ResetRows();

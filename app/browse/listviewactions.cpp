@@ -304,3 +304,14 @@ int CListViewActions::DropImages(const QMimeData* data) {
   }
   return 0;
 }
+
+tagVIEWERLIST ReadViewerList(CImageView* viewer) {
+  tagVIEWERLIST list;
+  CListPosition& position = viewer->ListPosition();
+  std::lock_guard lock(position.GetLock());
+  const MyString portfolio = viewer->Stepper().GetPortfolioPath();
+  list.path = portfolio.IsEmpty() ? position.GetList().GetDirectory() : portfolio;
+  list.nCount = position.GetList().GetLengthFileList();
+  list.nCurrent = position.HasImage() ? position.GetCurrent() : -1;
+  return list;
+}

@@ -71,6 +71,16 @@ class CFindThumbDialog : public QDialog {
   QPushButton* m_pNext;
 };
 
+// What a list view shows of the viewer's list: the folder (or portfolio),
+// how many entries, and the current one (-1 for none). Read under the
+// list lock.
+struct tagVIEWERLIST {
+  MyString path;
+  int nCount = 0;
+  int nCurrent = -1;
+};
+tagVIEWERLIST ReadViewerList(CImageView* viewer);
+
 class CListViewActions : public QObject {
   Q_OBJECT
  public:

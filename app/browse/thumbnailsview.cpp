@@ -154,18 +154,10 @@ void CThumbnailsView::SetEdge(int edge) {
 }
 
 void CThumbnailsView::ShowList() {
-  MyString path;
-  int count = 0;
-  int current = -1;
-  {
-    CListPosition& position = m_viewer->ListPosition();
-    std::lock_guard lock(position.GetLock());
-    const MyString portfolio = m_viewer->Stepper().GetPortfolioPath();
-    path = portfolio.IsEmpty() ? position.GetList().GetDirectory() : portfolio;
-    count = position.GetList().GetLengthFileList();
-    current = position.HasImage() ? position.GetCurrent() : -1;
-  }
-  const bool newPath = m_state.Reset(path, count);
+  const tagVIEWERLIST list = ReadViewerList(m_viewer);
+  const MyString& path = list.path;
+  const int current = list.nCurrent;
+  const bool newPath = m_state.Reset(path, list.nCount);
   for (tagCELL& cell : m_cells) cell = tagCELL();
   if (m_workers) m_workers->Clear();
   m_pPointer->HideTip();
