@@ -73,5 +73,9 @@ lorimo_fuzz_target(thumbentry
 lorimo_fuzz_target(batchsettings
   FUZZER batchsettings_fuzz.cpp
   LIBS lorimo_app
-  SOURCES app/collections/batchsettings.cpp
-  INCLUDES app)
+  SOURCES app/collections/batchsettings.cpp app/collections/batchrename.cpp
+          pixwork/src/resizemath.cpp corekit/src/datafile.cpp
+          corekit/src/atomicfile.cpp corekit/src/mystring.cpp corekit/src/straw.cpp
+          corekit/src/platform.cpp corekit/src/filelock.cpp
+  INCLUDES app corekit/include pixwork/include
+  DEPS Qt6::Core PkgConfig::GraphicsMagickPP)

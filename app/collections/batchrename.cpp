@@ -48,3 +48,9 @@ MyString CBatchRename::JoinPath(const MyString& folder, const MyString& name) {
   if (folder.IsEmpty() || folder[folder.GetLength() - 1] == u'/') return folder + name;
   return folder + u'/' + name;
 }
+
+const std::vector<MyString>& BatchFormats() {
+  static const std::vector<MyString> formats = {u"BMP", u"JPG", u"JPEG", u"PNG", u"PGM", u"PNM",
+                                                u"PPM", u"TIF", u"JP2",  u"GIF", u"HDF"};
+  return formats;
+}

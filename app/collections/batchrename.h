@@ -7,6 +7,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "corekit/mystring.h"
 #include "shell/settings.h"  // tagRENCONV, the four numbers the settings keep
@@ -42,3 +43,6 @@ class CBatchRename {
 
   tagRENAMERULE m_rule;
 };
+
+// "Convert files to:" in the page's order.
+const std::vector<MyString>& BatchFormats();

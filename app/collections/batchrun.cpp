@@ -131,12 +131,6 @@ bool StartLog(const MyString& destination, const char* name, CBatchLog* log,
 
 }  // namespace
 
-const std::vector<MyString>& BatchFormats() {
-  static const std::vector<MyString> formats = {u"BMP", u"JPG", u"JPEG", u"PNG", u"PGM", u"PNM",
-                                                u"PPM", u"TIF", u"JP2",  u"GIF", u"HDF"};
-  return formats;
-}
-
 BATCHKIND BatchKind(const tagBATCHSETTINGS& settings) {
   if (settings.bConvert || settings.bResize || settings.bRotate) return BK_CONVERT;
   return settings.bRename ? BK_RENAME : BK_NOTHING;

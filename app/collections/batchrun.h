@@ -35,9 +35,6 @@ struct tagBATCHSETTINGS {
   int nWorkers = 2;  // conversion workers, 1 up to the cores
 };
 
-// "Convert files to:" in the page's order.
-const std::vector<MyString>& BatchFormats();
-
 enum BATCHKIND : int {
   BK_NOTHING = 0,
   BK_RENAME = 1,   // a copy under new names
