@@ -156,24 +156,7 @@ int CBrowsing::RenameImage() {
   }
   MyString typed;
   if (!askNewName(path.GetStringTitle(), &typed)) return 0;
-  MyString newPath;
-  if (!MakeRenamePath(path, typed, &newPath)) {
-    showMessage(u"A file name can't be empty, \".\" or \"..\", nor hold \"/\".",
-                u"Lorimo: Rename Image");
-    return 0;
-  }
-  if (newPath == path) return 0;
-  int renamed;
-  {
-    std::lock_guard lock(position.GetLock());
-    renamed = position.GetList().RenameFile(path, newPath);
-  }
-  if (renamed == 0) {
-    showMessage(u"Can't rename \"" + path.GetStringTitleExt() + u"\" to \"" +
-                    newPath.GetStringTitleExt() + u"\".",
-                u"Lorimo: Rename Image");
-    return 0;
-  }
+  if (!RenameListedFile(viewer, path, typed, u"Lorimo: Rename Image", showMessage)) return 0;
   // The shown image is read again under its new name (title, recent files).
   viewer->ShowIndex(position.GetCurrent());
   viewer->NotifyListChanged();

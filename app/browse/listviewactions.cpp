@@ -190,24 +190,9 @@ int CListViewActions::RunCommand(int id, int index) {
 int CListViewActions::Rename(int index, const QString& typed) {
   const MyString oldPath = PathOf(index);
   if (oldPath.IsEmpty()) return 0;
-  MyString newPath;
-  if (!MakeRenamePath(oldPath, MyString::FromQString(typed), &newPath)) {
-    showMessage(u"A file name can't be empty, \".\" or \"..\", nor hold \"/\".", u"Lorimo: Rename");
+  if (!RenameListedFile(m_viewer, oldPath, MyString::FromQString(typed), u"Lorimo: Rename",
+                        showMessage))
     return 0;
-  }
-  if (newPath == oldPath) return 0;
-  int result;
-  {
-    CListPosition& position = m_viewer->ListPosition();
-    std::lock_guard lock(position.GetLock());
-    result = position.GetList().RenameFile(oldPath, newPath);
-  }
-  if (result == 0) {
-    showMessage(u"Can't rename \"" + oldPath.GetStringTitleExt() + u"\" to \"" +
-                    newPath.GetStringTitleExt() + u"\".",
-                u"Lorimo: Rename");
-    return 0;
-  }
   m_viewer->NotifyListChanged();
   return 1;
 }
@@ -314,4 +299,28 @@ tagVIEWERLIST ReadViewerList(CImageView* viewer) {
   list.nCount = position.GetList().GetLengthFileList();
   list.nCurrent = position.HasImage() ? position.GetCurrent() : -1;
   return list;
+}
+
+int RenameListedFile(CImageView* viewer, const MyString& path, const MyString& typed,
+                     const MyString& caption,
+                     const std::function<void(const MyString&, const MyString&)>& message) {
+  MyString newPath;
+  if (!MakeRenamePath(path, typed, &newPath)) {
+    message(u"A file name can't be empty, \".\" or \"..\", nor hold \"/\".", caption);
+    return 0;
+  }
+  if (newPath == path) return 0;
+  int renamed;
+  {
+    CListPosition& position = viewer->ListPosition();
+    std::lock_guard lock(position.GetLock());
+    renamed = position.GetList().RenameFile(path, newPath);
+  }
+  if (renamed == 0) {
+    message(u"Can't rename \"" + path.GetStringTitleExt() + u"\" to \"" +
+                newPath.GetStringTitleExt() + u"\".",
+            caption);
+    return 0;
+  }
+  return 1;
 }

@@ -81,6 +81,13 @@ struct tagVIEWERLIST {
 };
 tagVIEWERLIST ReadViewerList(CImageView* viewer);
 
+// Renames a file of the viewer's list as typed, by the rename rules, on
+// disk and in the list. 1 when renamed; 0 when refused, unchanged or failed
+// (the reason said through message, under caption).
+int RenameListedFile(CImageView* viewer, const MyString& path, const MyString& typed,
+                     const MyString& caption,
+                     const std::function<void(const MyString&, const MyString&)>& message);
+
 class CListViewActions : public QObject {
   Q_OBJECT
  public:
