@@ -15,6 +15,7 @@
 
 #include <Magick++.h>
 
+#include "benchfiles.h"
 #include "benchtiming.h"
 #include "codecs/imagelibrary.h"
 #include "collections/batchrun.h"
@@ -36,17 +37,6 @@ fs::path MakePhoto(const fs::path& folder) {
   image.quality(92);
   image.write(path.string());
   return path;
-}
-
-std::vector<fs::path> MakeSet(const fs::path& folder, const fs::path& base, int count) {
-  fs::create_directories(folder);
-  std::vector<fs::path> files;
-  for (int i = 0; i < count; ++i) {
-    const fs::path path = folder / ("IMG_" + std::to_string(1000 + i) + ".jpg");
-    if (!fs::exists(path)) fs::copy_file(base, path);
-    files.push_back(path);
-  }
-  return files;
 }
 
 void Fresh(const fs::path& out) {

@@ -22,6 +22,7 @@
 #include <Magick++.h>
 #include <exiv2/exiv2.hpp>
 
+#include "benchfiles.h"
 #include "benchtiming.h"
 #include "browse/thumbnailcache.h"
 #include "browse/thumbnailworkers.h"
@@ -79,17 +80,6 @@ fs::path MakePhoto(const fs::path& folder, bool preview) {
   }
   file->writeMetadata();
   return path;
-}
-
-std::vector<fs::path> MakeSet(const fs::path& folder, const fs::path& base, int count) {
-  fs::create_directories(folder);
-  std::vector<fs::path> files;
-  for (int i = 0; i < count; ++i) {
-    const fs::path path = folder / ("IMG_" + std::to_string(1000 + i) + ".jpg");
-    if (!fs::exists(path)) fs::copy_file(base, path);
-    files.push_back(path);
-  }
-  return files;
 }
 
 // Our thumbnails of files with this many workers, into a fresh cache.
