@@ -3,7 +3,8 @@
 // beside `ls -1` of the same folder (median of the runs, warm cache). A
 // heartbeat on the GUI thread prints the longest stall over the open, the
 // fill, a scroll through the whole grid and a change of the sort order.
-// The folder is made under /tmp and removed at the end.
+// The folder is made under /tmp and removed at the end; LORIMO_BENCH_DIR
+// names one made by an earlier run (img-NNNNNN.jpg), used and kept.
 //
 //   bench_browse [files] [runs]
 #include <QApplication>
@@ -94,10 +95,16 @@ bool Listed(const CImageView& viewer, int files) {
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
-  const int files = argc > 1 ? std::atoi(argv[1]) : 100000;
+  int files = argc > 1 ? std::atoi(argv[1]) : 100000;
   const int runs = argc > 2 ? std::atoi(argv[2]) : 5;
-  const fs::path folder = fs::path("/tmp") / ("lorimo-browse-bench-" + std::to_string(getpid()));
-  MakeFolder(folder, files);
+  const char* given = std::getenv("LORIMO_BENCH_DIR");
+  const bool made = !(given && *given);
+  const fs::path folder =
+      made ? fs::path("/tmp") / ("lorimo-browse-bench-" + std::to_string(getpid())) : given;
+  if (made)
+    MakeFolder(folder, files);
+  else
+    files = int(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
   char middle[32];
   std::snprintf(middle, sizeof middle, "img-%06d.jpg", files / 2);
   const MyString path = CStrAW::FromPath(folder / middle);
@@ -193,6 +200,6 @@ int main(int argc, char** argv) {
               openStall, scrollStall, sortStall);
   delete thumbnails;
   std::error_code error;
-  fs::remove_all(folder, error);
+  if (made) fs::remove_all(folder, error);
   return 0;
 }
