@@ -251,7 +251,10 @@ void CDlgMail::OnSend() {
     if (onSent) onSent(result);
     return;
   }
-  m_sender.Send(package);
+  if (!m_sender.Send(package)) {
+    setEnabled(true);
+    m_pProgress->hide();
+  }
 }
 
 void CDlgMail::OnSendFinished(const tagMAILRESULT& result) {
