@@ -273,8 +273,12 @@ bool CMailSender::Send(const tagMAILPACKAGE& package) {
   for (const MyString& file : package.attachments)
     arguments << QStringLiteral("--attach") << file.ToQString();
   auto* process = new QProcess;
+  // A mail program started in the foreground may talk for as long as it
+  // runs: only xdg-email's own complaint is kept.
+  process->setStandardInputFile(QProcess::nullDevice());
+  process->setStandardOutputFile(QProcess::nullDevice());
   m_pProcess = process;
-  const unsigned send = ++m_nSend;
+  const unsigned nSend = ++m_nSend;
   // The process object outlives the send when the mail program keeps
   // xdg-email waiting; it goes when the process ends.
   QObject::connect(process, &QProcess::finished, process, &QObject::deleteLater);
@@ -284,8 +288,8 @@ bool CMailSender::Send(const tagMAILPACKAGE& package) {
                    });
   QObject::connect(
       process, &QProcess::finished, m_pContext,
-      [this, process, send](int code, QProcess::ExitStatus status) {
-        if (send != m_nSend || m_pProcess != process) return;
+      [this, process, nSend](int code, QProcess::ExitStatus status) {
+        if (nSend != m_nSend || m_pProcess != process) return;
         MyString why;
         if (status != QProcess::NormalExit || code != 0) {
           why = MyString::FromQString(
@@ -297,13 +301,13 @@ bool CMailSender::Send(const tagMAILPACKAGE& package) {
       });
   QObject::connect(
       process, &QProcess::errorOccurred, m_pContext,
-      [this, process, send](QProcess::ProcessError failure) {
-        if (failure != QProcess::FailedToStart || send != m_nSend || m_pProcess != process) return;
+      [this, process, nSend](QProcess::ProcessError failure) {
+        if (failure != QProcess::FailedToStart || nSend != m_nSend || m_pProcess != process) return;
         Finish(false,
                u"xdg-email cannot be started: " + MyString::FromQString(process->errorString()));
       });
-  QTimer::singleShot(nGraceMs, m_pContext, [this, send] {
-    if (send == m_nSend && m_pProcess) Finish(true, MyString());
+  QTimer::singleShot(nGraceMs, m_pContext, [this, nSend] {
+    if (nSend == m_nSend && m_pProcess) Finish(true, MyString());
   });
   process->start(QStringLiteral("xdg-email"), arguments);
   return true;
