@@ -28,6 +28,11 @@ void ResetProfileOrientation(Magick::Image& image) {
 
 }  // namespace
 
+void MarkImageUpright(Magick::Image& image) {
+  image.orientation(Magick::TopLeftOrientation);
+  ResetProfileOrientation(image);
+}
+
 int OrientationOfExif(const Exiv2::ExifData& exif) {
   static const char* const kGroups[] = {"Image", "Thumbnail", "Photo", "GPSInfo", "Iop"};
   // Tags the library has no name for in a group are found by group and number.
@@ -90,8 +95,7 @@ int TurnUpright(Magick::Image* image, int orientation, std::string* error) {
   try {
     Magick::Image turned = *image;
     TurnImage(turned, code);
-    turned.orientation(Magick::TopLeftOrientation);
-    ResetProfileOrientation(turned);
+    MarkImageUpright(turned);
     *image = turned;
     return 1;
   } catch (const std::exception& e) {
