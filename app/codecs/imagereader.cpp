@@ -49,9 +49,10 @@ class CFileReader {
     }
     if (sniffed == IK_GIF) return ReadGif(result);
     if (sniffed == IK_TIFF) return Call([&] { image->read(ReadName() + "[0]"); });
-    // Photos decode fastest to 8-bit; what this path does not take (grey,
-    // CMYK, a broken file) GraphicsMagick reads and reports.
-    if (sniffed == IK_JPEG) {
+    // Photos decode fastest to 8-bit, for the screen or at reduced size. A
+    // full-size 16-bit image GraphicsMagick reads as fast itself. What this
+    // path does not take (grey, CMYK, a broken file) it reads and reports.
+    if (sniffed == IK_JPEG && (m_request.bPixels || HasHint())) {
       std::string warning;
       if (ReadJpegPixels(path, HasHint() ? m_request.sizeHint : nullptr, &m_picture, &warning)) {
         if (!warning.empty()) m_warnings.push_back(warning);
