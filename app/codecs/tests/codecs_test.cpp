@@ -469,3 +469,57 @@ TEST(CodecLayer, APhotoWithADamagedRestartMarkerIsReadWithItsWarning) {
     EXPECT_NEAR(corner[1], 239 * 255 / 240, 6);
   }
 }
+
+namespace {
+
+// Adobe RGB (1998) made by LittleCMS: D65, its primaries, gamma 563/256.
+std::string AdobeRgb() {
+  const cmsCIExyY white{0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::string icc(size, '\0');
+  cmsSaveProfileToMem(profile, icc.data(), &size);
+  cmsCloseProfile(profile);
+  return icc;
+}
+
+}  // namespace
+
+// With the monitor's own profile set, an embedded profile is converted to
+// it, not to sRGB: a picture in the monitor's space stays as stored. A
+// broken monitor profile is refused with a reason and sRGB stays.
+TEST(CodecLayer, EmbeddedProfilesGoToTheMonitorsProfileWhenItHasOne) {
+  const std::string adobe = AdobeRgb();
+  const uint8_t stored[8] = {30, 200, 60, 255, 60, 90, 210, 255};
+  uint8_t toSrgb[8];
+  std::memcpy(toSrgb, stored, 8);
+  ASSERT_EQ(ConvertBgraToSrgb(adobe.data(), adobe.size(), toSrgb, 2), 1);
+  // Adobe RGB's wider gamut: in sRGB the same colours take other values.
+  int moved = 0;
+  for (int i = 0; i < 8; ++i) moved += std::abs(int(toSrgb[i]) - int(stored[i]));
+  EXPECT_GT(moved, 30);
+
+  ASSERT_EQ(SetDisplayProfile(adobe), 1);
+  uint8_t toMonitor[8];
+  std::memcpy(toMonitor, stored, 8);
+  EXPECT_EQ(ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2), 1);
+  for (int i = 0; i < 8; ++i) EXPECT_NEAR(toMonitor[i], stored[i], 1) << i;
+
+  const char broken[] = "acspnot a profile at all, only its magic";
+  std::string warning;
+  EXPECT_EQ(SetDisplayProfile(std::string(broken, sizeof broken), &warning), 0);
+  EXPECT_FALSE(warning.empty());
+  // The one taken before stays; an empty one means sRGB again.
+  std::memcpy(toMonitor, stored, 8);
+  ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2);
+  EXPECT_NEAR(toMonitor[4], stored[4], 1);
+  ASSERT_EQ(SetDisplayProfile(std::string()), 1);
+  std::memcpy(toMonitor, stored, 8);
+  ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2);
+  EXPECT_TRUE(std::equal(toMonitor, toMonitor + 8, toSrgb));
+}
