@@ -13,6 +13,9 @@ namespace {
 // of the APP1 segment after its length ("Exif\0\0" and the TIFF block).
 // Wrapped as the head of a JPEG, the JPEG tag writer sets it.
 void ResetProfileOrientation(Magick::Image& image) {
+  // Magick++ throws for a profile the image does not have.
+  size_t present = 0;
+  if (!MagickLib::GetImageProfile(image.constImage(), "EXIF", &present)) return;
   const Magick::Blob profile = image.profile("EXIF");
   if (profile.length() < 6 || profile.length() + 2 > 0xFFFF) return;
   const size_t length = profile.length() + 2;

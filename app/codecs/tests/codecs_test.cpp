@@ -523,3 +523,14 @@ TEST(CodecLayer, EmbeddedProfilesGoToTheMonitorsProfileWhenItHasOne) {
   ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2);
   EXPECT_TRUE(std::equal(toMonitor, toMonitor + 8, toSrgb));
 }
+
+// A picture without an EXIF block (made from pixels, say) still turns.
+TEST(CodecLayer, APictureWithoutExifTurnsUpright) {
+  InitializeImageLibrary();
+  Magick::Image image(Magick::Geometry(4, 2), Magick::Color("red"));
+  image.pixelColor(0, 0, Magick::Color("blue"));
+  ASSERT_EQ(TurnUpright(&image, 6), 1);
+  EXPECT_EQ(image.columns(), 2u);
+  EXPECT_EQ(image.rows(), 4u);
+  EXPECT_EQ(Magick::ColorRGB(image.pixelColor(1, 0)).blue(), 1.0);
+}
