@@ -1,6 +1,7 @@
 #include "codecs/jpegpixels.h"
 
-#include <new>
+#include <cstdlib>
+#include <sys/mman.h>
 #include <turbojpeg.h>
 
 #include "codecs/imagelibrary.h"
@@ -25,7 +26,7 @@ bool TurnPixels(CPixelPicture* picture, int code) {
   const bool swaps =
       code == LT_ROTATE90 || code == LT_ROTATE270 || code == LT_TRANSPOSE || code == LT_TRANSVERSE;
   const int outWidth = swaps ? h : w, outHeight = swaps ? w : h;
-  std::unique_ptr<uint8_t[]> turned(new (std::nothrow) uint8_t[picture->Bytes()]);
+  PixelBuffer turned = AllocatePixels(picture->Bytes());
   if (!turned) return false;
   const auto* in = reinterpret_cast<const uint32_t*>(picture->pPixels.get());
   auto* out = reinterpret_cast<uint32_t*>(turned.get());
@@ -64,6 +65,18 @@ bool TurnPixels(CPixelPicture* picture, int code) {
 
 }  // namespace
 
+void CPixelsFree::operator()(uint8_t* pixels) const { std::free(pixels); }
+
+PixelBuffer AllocatePixels(size_t bytes) {
+  constexpr size_t kHugePage = size_t(2) << 20;
+  if (bytes < kHugePage) return PixelBuffer(static_cast<uint8_t*>(std::malloc(bytes)));
+  const size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+  auto* pixels = static_cast<uint8_t*>(std::aligned_alloc(kHugePage, rounded));
+  // Only advice: without huge pages the buffer works the same.
+  if (pixels) madvise(pixels, rounded, MADV_HUGEPAGE);
+  return PixelBuffer(pixels);
+}
+
 const void* CPixelPicture::IccProfile(size_t* length) const {
   *length = 0;
   if (!meta.isValid()) return nullptr;
@@ -93,7 +106,7 @@ int ReadJpegPixels(const MyString& path, const SIZE* hint, CPixelPicture* pictur
   CPixelPicture decoded;
   decoded.nWidth = TJSCALED(width, factor);
   decoded.nHeight = TJSCALED(height, factor);
-  decoded.pPixels.reset(new (std::nothrow) uint8_t[decoded.Bytes()]);
+  decoded.pPixels = AllocatePixels(decoded.Bytes());
   if (!decoded.pPixels) return 0;
   if (tjDecompress2(handle.get(), data, bytes.size(), decoded.pPixels.get(), decoded.nWidth, 0,
                     decoded.nHeight, TJPF_BGRX, TJFLAG_LIMITSCANS) != 0) {
