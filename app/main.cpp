@@ -7,6 +7,7 @@
 #include "corekit/mystring.h"
 #include "shell/program.h"
 #include "shell/termination.h"
+#include "viewer/monitorprofile.h"
 
 int main(int argc, char** argv) {
   Magick::InitializeMagick(argv[0]);
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
   // The loop ends when the main window's shut-down has run, not when some
   // other window happens to be the last one closed.
   QApplication::setQuitOnLastWindowClosed(false);
+  // Embedded colour profiles are shown in the monitor's, when it has one.
+  UseMonitorProfile();
 
   MyStringList arguments;
   const QStringList args = QApplication::arguments();

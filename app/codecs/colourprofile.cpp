@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 
 #include <lcms2.h>
 
@@ -27,7 +28,48 @@ struct CContextDeleter {
   void operator()(void* context) const { cmsDeleteContext(static_cast<cmsContext>(context)); }
 };
 
+std::mutex gDisplayMutex;
+// The monitor's profile; null: sRGB. Replaced whole, never changed in place,
+// so a conversion holds the one it began with.
+std::shared_ptr<const std::string> gDisplay;
+
+std::shared_ptr<const std::string> DisplayProfile() {
+  std::lock_guard<std::mutex> lock(gDisplayMutex);
+  return gDisplay;
+}
+
 }  // namespace
+
+int SetDisplayProfile(const std::string& icc, std::string* warning) {
+  if (icc.empty()) {
+    std::lock_guard<std::mutex> lock(gDisplayMutex);
+    gDisplay.reset();
+    return 1;
+  }
+  std::string error;
+  std::unique_ptr<void, CContextDeleter> context(cmsCreateContext(nullptr, &error));
+  if (!context) return 0;
+  const cmsContext ctx = static_cast<cmsContext>(context.get());
+  cmsSetLogErrorHandlerTHR(ctx, CollectError);
+  auto fail = [&](const char* why) {
+    if (warning) *warning = std::string(why) + (error.empty() ? "" : ": " + error);
+    return 0;
+  };
+  ProfilePtr monitor(cmsOpenProfileFromMemTHR(ctx, icc.data(), cmsUInt32Number(icc.size())));
+  if (!monitor) return fail("the monitor's colour profile cannot be read");
+  if (cmsGetColorSpace(monitor.get()) != cmsSigRgbData)
+    return fail("the monitor's colour profile is not an RGB profile");
+  // Taken only when a picture can be converted to it.
+  ProfilePtr srgb(cmsCreate_sRGBProfileTHR(ctx));
+  TransformPtr transform(srgb ? cmsCreateTransformTHR(ctx, srgb.get(), TYPE_BGRA_8, monitor.get(),
+                                                      TYPE_BGRA_8, INTENT_PERCEPTUAL,
+                                                      cmsFLAGS_COPY_ALPHA)
+                              : nullptr);
+  if (!transform) return fail("the monitor's colour profile cannot be converted to");
+  std::lock_guard<std::mutex> lock(gDisplayMutex);
+  gDisplay = std::make_shared<const std::string>(icc);
+  return 1;
+}
 
 int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pixelCount,
                       std::string* warning) {
@@ -45,8 +87,11 @@ int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pix
   if (!embedded) return fail("the embedded colour profile cannot be read");
   if (cmsGetColorSpace(embedded.get()) != cmsSigRgbData)
     return fail("the embedded colour profile is not an RGB profile");
-  ProfilePtr srgb(cmsCreate_sRGBProfileTHR(ctx));
-  if (!srgb) return fail("no sRGB profile");
+  const std::shared_ptr<const std::string> display = DisplayProfile();
+  ProfilePtr srgb(
+      display ? cmsOpenProfileFromMemTHR(ctx, display->data(), cmsUInt32Number(display->size()))
+              : cmsCreate_sRGBProfileTHR(ctx));
+  if (!srgb) return fail("no profile for the screen");
   TransformPtr transform(cmsCreateTransformTHR(ctx, embedded.get(), TYPE_BGRA_8, srgb.get(),
                                                TYPE_BGRA_8, INTENT_PERCEPTUAL,
                                                cmsFLAGS_COPY_ALPHA));

@@ -11,9 +11,15 @@
 #include <string>
 
 // Converts bgra (pixelCount pixels of blue, green, red, alpha; alpha kept)
-// from the RGB profile in icc to sRGB, in place. 1 when converted; 0 when
+// from the RGB profile in icc to the screen's profile (SetDisplayProfile;
+// sRGB unless one is set), in place. 1 when converted; 0 when
 // the pixels stay as they are: no profile, or one that is not an RGB
 // profile LittleCMS can use (*warning then says why; the pixels are shown
 // unconverted, never lost).
 int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pixelCount,
                       std::string* warning = nullptr);
+
+// The monitor's own profile becomes the target of every conversion above
+// (empty: sRGB again). 1 when taken; 0 when it is not an RGB profile
+// LittleCMS can convert to (*warning says why; sRGB stays the target).
+int SetDisplayProfile(const std::string& icc, std::string* warning = nullptr);

@@ -7,6 +7,7 @@
 // slot, progress strip and messages on top (viewer/imageio.h).
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -16,6 +17,7 @@
 #include "corekit/mystring.h"
 
 class CDecodeProgress;
+struct CPixelPicture;
 
 struct CImageReadRequest {
   MyString path;
@@ -32,6 +34,9 @@ struct CImageReadRequest {
   CDecodeProgress* progress = nullptr;
   // The picture is turned as its EXIF Orientation says (photos upright).
   bool bUpright = false;
+  // A JPEG photo may come as 8-bit pixels only (result.picture), for a
+  // caller that shows it and makes the image when it needs one.
+  bool bPixels = false;
 };
 
 struct CImageReadResult {
@@ -44,6 +49,9 @@ struct CImageReadResult {
   bool bUnexpected = false;
   // The EXIF Orientation the image was turned from (1: as stored).
   int nOrientation = 1;
+  // Set instead of image when the request allowed it: the pixels, already
+  // upright; MakeImageFromPixels gives the image.
+  std::shared_ptr<const CPixelPicture> picture;
 };
 
 // The extension of path to read by (without its dot); empty for none.

@@ -13,6 +13,9 @@ namespace {
 // of the APP1 segment after its length ("Exif\0\0" and the TIFF block).
 // Wrapped as the head of a JPEG, the JPEG tag writer sets it.
 void ResetProfileOrientation(Magick::Image& image) {
+  // Magick++ throws for a profile the image does not have.
+  size_t present = 0;
+  if (!MagickLib::GetImageProfile(image.constImage(), "EXIF", &present)) return;
   const Magick::Blob profile = image.profile("EXIF");
   if (profile.length() < 6 || profile.length() + 2 > 0xFFFF) return;
   const size_t length = profile.length() + 2;
@@ -27,6 +30,11 @@ void ResetProfileOrientation(Magick::Image& image) {
 }
 
 }  // namespace
+
+void MarkImageUpright(Magick::Image& image) {
+  image.orientation(Magick::TopLeftOrientation);
+  ResetProfileOrientation(image);
+}
 
 int OrientationOfExif(const Exiv2::ExifData& exif) {
   static const char* const kGroups[] = {"Image", "Thumbnail", "Photo", "GPSInfo", "Iop"};
@@ -90,8 +98,7 @@ int TurnUpright(Magick::Image* image, int orientation, std::string* error) {
   try {
     Magick::Image turned = *image;
     TurnImage(turned, code);
-    turned.orientation(Magick::TopLeftOrientation);
-    ResetProfileOrientation(turned);
+    MarkImageUpright(turned);
     *image = turned;
     return 1;
   } catch (const std::exception& e) {

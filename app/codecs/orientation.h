@@ -25,6 +25,10 @@ int ReadFileOrientation(const MyString& path);
 // two diagonal mirrors). Throws what GraphicsMagick throws.
 void TurnImage(Magick::Image& image, int code);
 
+// The image's pixels stand upright now: its orientation and its EXIF
+// profile say 1. Throws what GraphicsMagick throws.
+void MarkImageUpright(Magick::Image& image);
+
 // Turns the image upright for orientation. Its own EXIF profile (which a
 // later write carries into the file) then says 1, so no program turns the
 // picture a second time. 1 on success or when there was nothing to do; 0

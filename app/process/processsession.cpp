@@ -18,7 +18,7 @@ CProcessSession::~CProcessSession() { m_runner.Stop(); }
 
 bool CProcessSession::Apply(const tagFILTERENTRY& entry, const tagFILTERARGS& args) {
   if (IsRunning() || m_bDetached) return false;
-  if (!m_document.HasImage() || !m_document.GetImage().isValid()) {
+  if (!m_document.HasPixels() || !m_document.GetImage().isValid()) {
     if (showMessage) showMessage(u"Please Open Image First.", kCaption);
     return false;
   }

@@ -9,7 +9,6 @@
 #include <QImage>
 #include <QKeyEvent>
 #include <QLineEdit>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QMouseEvent>
 #include <QStackedWidget>
@@ -489,6 +488,49 @@ TEST_F(ViewerEdits, CropToTheSelectionDrawnAtAZoomFactor) {
   EXPECT_EQ(m_view->Document().GetImage().columns(), 60u);
   EXPECT_FALSE(m_view->IsCommandEnabled(IDM_UNDO));
   EXPECT_TRUE(m_view->IsCommandEnabled(IDM_REDO));
+}
+
+// A photo is held as its 8-bit screen pixels while it is only looked at
+// and selected; the crop makes the 16-bit image from them, and undo gives
+// back exactly the image GraphicsMagick reads from the file.
+TEST_F(ViewerEdits, APhotoIsHeldAsScreenPixelsUntilAnEditNeedsTheImage) {
+  Magick::Image photo = MarkedImage(60, 40, 10, 10);
+  photo.quality(95);
+  photo.write((m_dir / "photo.jpg").string());
+  Magick::Image expected;
+  expected.read((m_dir / "photo.jpg").string());
+  ASSERT_EQ(m_view->OpenFile(CStrAW::FromPath(m_dir / "photo.jpg")), 1);
+  const tagIMAGEDATA& data = m_view->Document().GetData();
+  ASSERT_TRUE(data.pPicture);
+  EXPECT_FALSE(data.image.isValid());
+  // The screen draws the decoded pixels themselves, not a copy.
+  EXPECT_EQ(m_view->Document().GetDisplayImage().constBits(), data.pPicture->pPixels.get());
+  EXPECT_EQ(m_view->ImageRect().size(), QSize(60, 40));
+
+  const QPoint from = At(10, 10);
+  Drag(VOP_EDIT_REGION_START, VOP_EDIT_REGION_STOP, from, from + QPoint(22, 22));
+  ASSERT_NE(Selection(), nullptr);
+  EXPECT_TRUE(m_view->IsCommandEnabled(IDM_CROP));
+  tagIMAGESELECTION selection;
+  ASSERT_EQ(Edits().GetSelection(&selection), 1);
+  EXPECT_FALSE(data.image.isValid());
+
+  ASSERT_EQ(m_view->OnCommand(IDM_CROP), 1);
+  const Magick::Image& cropped = m_view->Document().GetImage();
+  ASSERT_EQ(cropped.columns(), size_t(selection.nWidth));
+  for (int at : {0, 5, selection.nWidth - 1})
+    EXPECT_EQ(PixelAt(cropped, at, at), PixelAt(expected, selection.x + at, selection.y + at));
+  m_view->OnCommand(IDM_UNDO);
+  const Magick::Image& undone = m_view->Document().GetImage();
+  ASSERT_EQ(undone.columns(), 60u);
+  // Every pixel at 16 bits, as GraphicsMagick's own read gives them.
+  const auto pixels = [](Magick::Image image) {
+    std::vector<uint16_t> out(image.columns() * image.rows() * 3);
+    image.write(0, 0, image.columns(), image.rows(), "RGB", Magick::ShortPixel, out.data());
+    return out;
+  };
+  EXPECT_EQ(pixels(undone), pixels(expected));
+  EXPECT_EQ(Magick::Image(undone).magick(), "JPEG");
 }
 
 TEST_F(ViewerEdits, AnotherImageOrTheFileRotationRemovesTheSelection) {

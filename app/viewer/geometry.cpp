@@ -362,8 +362,8 @@ tagFRAMEREQUEST CViewGeometry::ShowNewImage(bool bLoaded) {
     m_data.fZoom = 1.0f;
     m_data.nScrollX = m_data.nScrollY = 0;
   }
-  m_data.nImageWidth = ClampToInt(m_data.image.columns());
-  m_data.nImageHeight = ClampToInt(m_data.image.rows());
+  m_data.nImageWidth = ClampToInt(ImageColumns(m_data));
+  m_data.nImageHeight = ClampToInt(ImageRows(m_data));
   if (RuleInForce() == VR_ADAPT_TO_WINDOW) m_bBestFit = true;
   return ApplyRule();
 }

@@ -32,11 +32,13 @@ int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* 
   // a later save may replace.
   GetFileIdentity(path, &out->fileIdentity);
   Magick::Image image;
-  const int ok = LoadImage(viewer, path, &image, bReport, sizeHint);
+  std::shared_ptr<const CPixelPicture> picture;
+  const int ok = LoadImage(viewer, path, &image, bReport, sizeHint, &picture);
   out->strPath = path;
   out->bLoaded = ok == 1;
   if (ok == 1) {
     out->image = image;
+    out->picture = picture;
     out->bTransparent = tFinished.bReported && tFinished.bTransparent;
     if (out->bTransparent) out->colorTransparent = tFinished.color;
     out->bAnimated = tFinished.bAnimated;
@@ -44,6 +46,7 @@ int LoadViewerImage(HWND viewer, const MyString& path, int bReport, const SIZE* 
     out->strError = MyString();
   } else {
     out->image = MakeStandInImage();
+    out->picture.reset();
     out->bTransparent = false;
     out->strError = GetLastLoadError();
   }
@@ -76,9 +79,10 @@ int CImageDocument::Open(const MyString& path, const SIZE* sizeHint) {
 void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   ++m_nEdition;
   // The image shown until now is let go of elsewhere.
-  m_readAhead.DropLater(m_data.image, m_display);
+  m_readAhead.DropLater(m_data.image, m_display, m_data.pPicture);
   m_display = QImage();
   m_data.image = loaded.image;
+  m_data.pPicture = loaded.bLoaded ? loaded.picture : nullptr;
   m_bHasImage = loaded.bLoaded;
   m_nShownOrientation = loaded.bLoaded ? loaded.nOrientation : 0;
   m_data.bModified = false;
@@ -100,13 +104,16 @@ void CImageDocument::TakeLoaded(const tagLOADEDIMAGE& loaded) {
   // An image read ahead comes with its display form; one read now leaves
   // its display form there for a step back to it.
   QImage prepared;
-  if (loaded.bLoaded && m_readAhead.FindDisplay(m_data.image, &prepared)) {
+  const CPixelPicture* picture = m_data.pPicture.get();
+  if (loaded.bLoaded && (picture ? m_readAhead.FindDisplay(picture, &prepared)
+                                 : m_readAhead.FindDisplay(m_data.image, &prepared))) {
     m_display = prepared;
     if (m_changed) m_changed();
     return;
   }
   Changed();
-  if (loaded.bLoaded) m_readAhead.AttachDisplay(m_data.image, m_display);
+  if (loaded.bLoaded && picture) m_readAhead.AttachDisplay(picture, m_display);
+  if (loaded.bLoaded && !picture) m_readAhead.AttachDisplay(m_data.image, m_display);
 }
 
 void CImageDocument::ReplaceImage(const Magick::Image& image) {
@@ -114,6 +121,7 @@ void CImageDocument::ReplaceImage(const Magick::Image& image) {
   m_animation->Stop();
   m_nShownOrientation = 0;
   m_data.image = image;
+  m_data.pPicture.reset();
   m_bHasImage = true;
   m_data.bModified = true;
   m_data.bTransparent = 0;
@@ -123,6 +131,7 @@ void CImageDocument::ReplaceImage(const Magick::Image& image) {
 void CImageDocument::UpdateImage(const Magick::Image& image) {
   ++m_nEdition;
   m_data.image = image;
+  m_data.pPicture.reset();
   Changed();
 }
 
@@ -131,6 +140,7 @@ void CImageDocument::Clear() {
   m_animation->Stop();
   m_nShownOrientation = 0;
   m_data.image = Magick::Image();
+  m_data.pPicture.reset();
   m_bHasImage = false;
   m_data.bModified = false;
   m_data.bTransparent = 0;
@@ -174,12 +184,25 @@ bool CImageDocument::GetTransparency(Magick::Color* color) const {
 void CImageDocument::ShowFrame(const Magick::Image& frame) {
   if (!m_bFramesAccepted) return;
   m_data.image = frame;
+  m_data.pPicture.reset();
   Changed();
 }
 
 void CImageDocument::Changed() {
-  m_display = m_data.image.isValid() ? ToQImage(m_data.image) : QImage();
+  if (m_data.pPicture && !m_data.image.isValid())
+    m_display = CPaintweller::Picture2QImage(m_data.pPicture, gVO[VO_COLOUR_PROFILES].bFlag != 0);
+  else
+    m_display = m_data.image.isValid() ? ToQImage(m_data.image) : QImage();
   if (m_changed) m_changed();
+}
+
+void CImageDocument::MakeImage() const {
+  if (!m_data.pPicture || m_data.image.isValid()) return;
+  // The same pixels in the 16-bit form: the display form stays as it is.
+  Magick::Image image;
+  if (!MakeImageFromPixels(*m_data.pPicture, &image)) return;
+  m_data.image = image;
+  m_data.pPicture.reset();
 }
 
 QImage CImageDocument::ToQImage(const Magick::Image& source) {

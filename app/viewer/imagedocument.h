@@ -30,8 +30,10 @@ struct tagLOADEDIMAGE {
   MyString strPath;
   // The file the path led to when the load began.
   tagFILEIDENTITY fileIdentity;
-  // The image; the 10 x 10 black stand-in when the load failed.
+  // The image; the 10 x 10 black stand-in when the load failed. A photo
+  // comes as its 8-bit pixels instead (image empty).
   Magick::Image image;
+  std::shared_ptr<const CPixelPicture> picture;
   bool bLoaded = false;
   // The position named an entry that cannot be loaded (an empty file): no
   // load was made and the shown image stays.
@@ -86,9 +88,20 @@ class CImageDocument : public CLoadTarget {
   tagIMAGEDATA& GetData() { return m_data; }
   const tagIMAGEDATA& GetData() const { return m_data; }
 
-  const Magick::Image& GetImage() const { return m_data.image; }
-  Magick::Image& GetImage() { return m_data.image; }
+  // The image that edits, filters and saves work on. A photo only looked
+  // at so far is held as 8-bit pixels: its image is made from them here,
+  // on first use (empty when memory runs out).
+  const Magick::Image& GetImage() const {
+    MakeImage();
+    return m_data.image;
+  }
+  Magick::Image& GetImage() {
+    MakeImage();
+    return m_data.image;
+  }
   bool HasImage() const { return m_bHasImage; }
+  // There are pixels to show and to edit (without making the image).
+  bool HasPixels() const { return m_bHasImage && ::HasPixels(m_data); }
   const MyString& GetPath() const { return m_data.strFilePath; }
   const MyString& GetName() const { return m_data.strFileName; }
   // The path becomes the document's file, as that file is now.
@@ -147,13 +160,15 @@ class CImageDocument : public CLoadTarget {
  private:
   void ShowFrame(const Magick::Image& frame);
   void Changed();
+  void MakeImage() const;
 
   // GraphicsMagick is started before the first image member is made.
   bool m_bLibraryReady;
   std::function<void(const MyString&)> m_pluginOpening;
   std::function<int(const MyString&, Magick::Image*, const SIZE*)> m_pluginOffer;
   HWND m_hWindow = nullptr;
-  tagIMAGEDATA m_data;
+  // Mutable: the image held as pixels is made when a reader first asks.
+  mutable tagIMAGEDATA m_data;
   tagFILEIDENTITY m_fileIdentity;
   QImage m_display;
   bool m_bHasImage = false;

@@ -10,6 +10,7 @@
 #include "codecs/imagelibrary.h"
 #include "codecs/imagereader.h"
 #include "codecs/imagewriter.h"
+#include "codecs/jpegpixels.h"
 #include "corekit/loadslot.h"
 #include "corekit/platform.h"
 #include "corekit/queuedcall.h"
@@ -148,7 +149,8 @@ void SetImageMessageSink(ImageMessageSink sink) {
 }
 
 int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport,
-              const SIZE* sizeHint) {
+              const SIZE* sizeHint, std::shared_ptr<const CPixelPicture>* picture) {
+  if (picture) picture->reset();
   CFileInfo info;
   if (!out || path.IsEmpty() || !GetFileInfo(path, &info) || info.bDirectory) return 0;
   InitializeImageLibrary();
@@ -180,6 +182,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   request.sizeHint = sizeHint;
   request.bAllFrames = viewer != nullptr;
   request.bUpright = viewer != nullptr && gVO[VO_UPRIGHT].bFlag != 0;
+  request.bPixels = picture != nullptr;
   CImageReadResult result;
   // A result decoded ahead is taken as if read now: what follows (messages,
   // animation, transparency) is the same.
@@ -193,6 +196,16 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   }
   bool failed = !(ahead && ahead->Take(key, &result)) && !ReadImageFile(request, &result);
   Magick::Image image = result.image;
+  std::shared_ptr<const CPixelPicture> pixels = failed ? nullptr : result.picture;
+  // Pixels read ahead for a caller that wants the image.
+  if (pixels && !picture) {
+    std::string error;
+    if (!MakeImageFromPixels(*pixels, &image, &error)) {
+      failed = true;
+      result.error = error;
+    }
+    pixels.reset();
+  }
   if (viewer && !result.frames.empty()) {
     // The image shares its pixels with the first frame, which the GUI thread
     // may draw while this thread goes on with the image: one image must
@@ -214,6 +227,7 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
   if (monitor) monitor->End();
   if (ahead && !failed && !cancelled) ahead->Remember(key, stamp, result);
   if (cancelled) {
+    pixels.reset();
     image = BlackImage();
     failed = true;
     shortText = u"Cancelled";
@@ -239,10 +253,11 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
     return 0;
   }
   if (!failed || cancelled) *out = image;
+  if (picture) *picture = pixels;
   slot.Release();
   if (viewer && !CProgressMonitor::IsClosing()) {
     Magick::Color color;
-    const bool transparent = !failed && FlattenOverTransparencyColor(out, &color);
+    const bool transparent = !failed && !pixels && FlattenOverTransparencyColor(out, &color);
     viewer->OnLoadFinished(!failed, transparent, color, request.bUpright ? result.nOrientation : 0);
   }
   return failed ? 0 : 1;

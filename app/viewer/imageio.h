@@ -6,6 +6,7 @@
 // boxes are shown on the GUI thread.
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include <Magick++.h>
@@ -55,9 +56,12 @@ void UnregisterLoadTarget(HWND window);
 // (null for every other caller); bReport asks for a message box on failure;
 // sizeHint (optional) lets a JPEG decode at reduced size. 1 on success, 0
 // on failure. A load cancelled from the progress strip, or cut short by the
-// program closing, gives a 10 x 10 black image and 0.
+// program closing, gives a 10 x 10 black image and 0. With picture (the
+// viewer's own loads), a photo may come as 8-bit pixels in *picture
+// instead, *image then left empty (MakeImageFromPixels gives it).
 int LoadImage(HWND target, const MyString& path, Magick::Image* image, int bReport,
-              const SIZE* sizeHint = nullptr);
+              const SIZE* sizeHint = nullptr,
+              std::shared_ptr<const CPixelPicture>* picture = nullptr);
 
 // Writes the image to path, the format following the extension (a path
 // without one keeps the image's own format). The file is replaced only

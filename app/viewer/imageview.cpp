@@ -287,8 +287,8 @@ void CImageView::ShowEmpty() {
 void CImageView::OnDocumentChanged() {
   if (m_bTakingLoad || m_bHoldChanges) return;
   const tagIMAGEDATA& data = m_pDocument->GetData();
-  const bool bNewImage = int(data.image.columns()) != data.nImageWidth ||
-                         int(data.image.rows()) != data.nImageHeight ||
+  const bool bNewImage = int(ImageColumns(data)) != data.nImageWidth ||
+                         int(ImageRows(data)) != data.nImageHeight ||
                          m_pDocument->HasImage() != m_geometry.HasImage();
   // A replaced or edited image of another size is shown as a new one; an
   // animation frame is only drawn.
@@ -773,7 +773,7 @@ void CImageView::paintEvent(QPaintEvent* event) {
   const tagIMAGEDATA& data = m_pDocument->GetData();
   const QImage& dib = m_pDocument->GetDisplayImage();
   const QRect client(QPoint(0, 0), ClientSize());
-  if (!dib.isNull() && data.image.isValid()) {
+  if (!dib.isNull() && HasPixels(data)) {
     tagPAINTDATA paint;
     paint.pDC = &painter;
     paint.rcPaint = event->rect();
@@ -928,8 +928,8 @@ void CImageView::ShowEditedImage(EDITSHOW how) {
         // Only the size is new: the factor, Best Fit and the scroll position
         // (clamped by the layout) stay.
         tagIMAGEDATA& data = m_pDocument->GetData();
-        data.nImageWidth = int(std::min<size_t>(data.image.columns(), INT32_MAX));
-        data.nImageHeight = int(std::min<size_t>(data.image.rows(), INT32_MAX));
+        data.nImageWidth = int(std::min<size_t>(ImageColumns(data), INT32_MAX));
+        data.nImageHeight = int(std::min<size_t>(ImageRows(data), INT32_MAX));
       } else {
         PlaceFrame(m_geometry.ShowNewImage(m_pDocument->HasImage()));
       }

@@ -2,6 +2,7 @@
 
 #include <QPainter>
 #include <algorithm>
+#include <cstring>
 #include <memory>
 
 #include "codecs/colourprofile.h"
@@ -106,6 +107,32 @@ QImage CPaintweller::Object2QImage(const Magick::Image& source, bool bColourProf
       for (int c = 0; c < 3; ++c) pixel[c] = uint8_t((pixel[c] * pixel[3] + 127) / 255);
     out.reinterpretAsFormat(QImage::Format_ARGB32_Premultiplied);
   }
+  return out;
+}
+
+QImage CPaintweller::Picture2QImage(const std::shared_ptr<const CPixelPicture>& picture,
+                                    bool bColourProfiles) {
+  if (!picture || !picture->pPixels || picture->nWidth <= 0 || picture->nHeight <= 0 ||
+      picture->nWidth > kMaxBitmapSide || picture->nHeight > kMaxBitmapSide)
+    return QImage();
+  size_t iccLength = 0;
+  const void* icc = bColourProfiles ? picture->IccProfile(&iccLength) : nullptr;
+  if (!icc) {
+    // The display form shares the pixels (read-only: a painter on it would
+    // copy them first) and keeps them alive.
+    auto* keep = new std::shared_ptr<const CPixelPicture>(picture);
+    return QImage(
+        static_cast<const uchar*>(picture->pPixels.get()), picture->nWidth, picture->nHeight,
+        picture->nWidth * 4, QImage::Format_RGB32,
+        [](void* kept) { delete static_cast<std::shared_ptr<const CPixelPicture>*>(kept); }, keep);
+  }
+  QImage out(picture->nWidth, picture->nHeight, QImage::Format_RGB32);
+  if (out.isNull()) return QImage();
+  std::memcpy(out.bits(), picture->pPixels.get(), picture->Bytes());
+  std::string warning;
+  if (!ConvertBgraToSrgb(icc, iccLength, out.bits(), picture->Bytes() / 4, &warning) &&
+      !warning.empty())
+    ReportLibraryWarning(warning);
   return out;
 }
 

@@ -61,4 +61,8 @@ class CPaintweller {
   static QImage Object2QImage(const Magick::Image& image);
   // The same with the embedded profile used or not as told (any thread).
   static QImage Object2QImage(const Magick::Image& image, bool bColourProfiles);
+  // The display form of 8-bit pixels: the same pixels, shared, or a copy
+  // turned into sRGB by the embedded profile (any thread).
+  static QImage Picture2QImage(const std::shared_ptr<const CPixelPicture>& picture,
+                               bool bColourProfiles);
 };

@@ -36,6 +36,11 @@ uint64_t CReadAhead::BytesOf(const tagENTRY& entry) {
   uint64_t total = result.image.isValid() ? bytes(result.image) : 0;
   // The first frame shares the image's pixels.
   for (size_t i = 1; i < result.frames.size(); ++i) total += bytes(result.frames[i]);
+  if (result.picture) {
+    total += result.picture->Bytes();
+    // A display form without conversion is the picture's own pixels.
+    if (entry.display.constBits() == result.picture->pPixels.get()) return total;
+  }
   return total + uint64_t(entry.display.sizeInBytes());
 }
 
@@ -106,8 +111,9 @@ void CReadAhead::Remember(const tagREADAHEADKEY& key, const tagFILESTAMP& stamp,
   m_ahead.erase(std::remove(m_ahead.begin(), m_ahead.end(), key), m_ahead.end());
   // A result taken from here stays as it is, with its display form.
   for (const tagENTRY& held : m_held)
-    if (held.key == key && held.result.image.isValid() && result.image.isValid() &&
-        held.result.image.constImage() == result.image.constImage()) {
+    if (held.key == key && ((held.result.image.isValid() && result.image.isValid() &&
+                             held.result.image.constImage() == result.image.constImage()) ||
+                            (held.result.picture && held.result.picture == result.picture))) {
       Trim();
       return;
     }
@@ -150,24 +156,54 @@ bool CReadAhead::FindDisplay(const Magick::Image& image, QImage* display) const 
   return false;
 }
 
+bool CReadAhead::FindDisplay(const CPixelPicture* picture, QImage* display) const {
+  if (!picture) return false;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  for (const tagENTRY& entry : m_held)
+    if (!entry.display.isNull() && entry.result.picture.get() == picture) {
+      *display = entry.display;
+      return true;
+    }
+  return false;
+}
+
+CReadAhead::tagENTRY* CReadAhead::EntryOf(const Magick::Image& image,
+                                          const CPixelPicture* picture) {
+  for (tagENTRY& entry : m_held) {
+    if (picture && entry.result.picture.get() == picture) return &entry;
+    if (!picture && image.isValid() && entry.result.image.isValid() &&
+        entry.result.frames.empty() && entry.result.image.constImage() == image.constImage())
+      return &entry;
+  }
+  return nullptr;
+}
+
 void CReadAhead::AttachDisplay(const Magick::Image& image, const QImage& display) {
   if (!image.isValid() || display.isNull()) return;
   std::lock_guard<std::mutex> lock(m_mutex);
-  for (tagENTRY& entry : m_held)
-    if (entry.display.isNull() && entry.result.image.isValid() && entry.result.frames.empty() &&
-        entry.result.image.constImage() == image.constImage()) {
-      entry.display = display;
-      entry.nBytes = BytesOf(entry);
-      Trim();
-      return;
-    }
+  tagENTRY* entry = EntryOf(image, nullptr);
+  if (!entry || !entry->display.isNull()) return;
+  entry->display = display;
+  entry->nBytes = BytesOf(*entry);
+  Trim();
 }
 
-void CReadAhead::DropLater(const Magick::Image& image, const QImage& display) {
+void CReadAhead::AttachDisplay(const CPixelPicture* picture, const QImage& display) {
+  if (!picture || display.isNull()) return;
+  std::lock_guard<std::mutex> lock(m_mutex);
+  tagENTRY* entry = EntryOf(Magick::Image(), picture);
+  if (!entry || !entry->display.isNull()) return;
+  entry->display = display;
+  entry->nBytes = BytesOf(*entry);
+  Trim();
+}
+
+void CReadAhead::DropLater(const Magick::Image& image, const QImage& display,
+                           std::shared_ptr<const CPixelPicture> picture) {
   {
     std::lock_guard<std::mutex> lock(m_mutex);
     if (m_bStop) return;
-    m_dropped.emplace_back(image, display);
+    m_dropped.push_back(tagDROPPED{image, display, std::move(picture)});
   }
   m_wake.notify_all();
 }
@@ -210,7 +246,7 @@ void CReadAhead::Run() {
   for (;;) {
     m_wake.wait(lock, [&] { return m_bStop || !m_pending.empty() || !m_dropped.empty(); });
     if (!m_dropped.empty()) {
-      std::vector<std::pair<Magick::Image, QImage>> dropped;
+      std::vector<tagDROPPED> dropped;
       dropped.swap(m_dropped);
       lock.unlock();
       dropped.clear();
@@ -237,11 +273,14 @@ void CReadAhead::Run() {
       request.bAllFrames = true;
       request.bUpright = key.bUpright;
       request.progress = &m_cancel;
+      request.bPixels = true;
       ok = ReadImageFile(request, &entry.result) == 1 && !m_cancel.IsCancelled();
     }
     // The conversion for the screen is done here too, for an image the
     // viewer shows as it is (no transparency to put over a colour, no frames).
-    if (ok && !entry.result.image.matte() && entry.result.frames.empty())
+    if (ok && entry.result.picture)
+      entry.display = CPaintweller::Picture2QImage(entry.result.picture, key.bColourProfiles);
+    else if (ok && !entry.result.image.matte() && entry.result.frames.empty())
       entry.display = CPaintweller::Object2QImage(entry.result.image, key.bColourProfiles);
     if (ok) entry.nBytes = BytesOf(entry);
 

@@ -74,12 +74,15 @@ class CReadAhead {
   // The display form made ahead from exactly these pixels (an image taken
   // from here and not changed since); false when there is none.
   bool FindDisplay(const Magick::Image& image, QImage* display) const;
+  bool FindDisplay(const CPixelPicture* picture, QImage* display) const;
   // The display form the viewer made for an image it took or remembered
   // here, kept with it for a step back.
   void AttachDisplay(const Magick::Image& image, const QImage& display);
+  void AttachDisplay(const CPixelPicture* picture, const QImage& display);
   // Lets go of an image the viewer no longer shows on the read-ahead
   // thread: freeing a large picture takes a while.
-  void DropLater(const Magick::Image& image, const QImage& display);
+  void DropLater(const Magick::Image& image, const QImage& display,
+                 std::shared_ptr<const CPixelPicture> picture = nullptr);
   // Drops everything and stops the decode in hand.
   void Clear();
   // Off: nothing is read ahead or kept (benchmarks compare with and without).
@@ -110,6 +113,8 @@ class CReadAhead {
   int RankOf(
       const tagREADAHEADKEY& key) const;  // -1 shown, else place in m_ahead; INT_MAX unwanted
   static uint64_t BytesOf(const tagENTRY& entry);
+  // Under m_mutex: the entry holding exactly these pixels (null: none).
+  tagENTRY* EntryOf(const Magick::Image& image, const CPixelPicture* picture);
 
   const size_t m_nImages;
   const uint64_t m_nBudget;
@@ -120,7 +125,12 @@ class CReadAhead {
   bool m_bHasShown = false;
   tagREADAHEADKEY m_shown;
   std::vector<tagREADAHEADKEY> m_ahead;  // the last Want
-  std::vector<std::pair<Magick::Image, QImage>> m_dropped;
+  struct tagDROPPED {
+    Magick::Image image;
+    QImage display;
+    std::shared_ptr<const CPixelPicture> picture;
+  };
+  std::vector<tagDROPPED> m_dropped;
   bool m_bDecoding = false;
   tagREADAHEADKEY m_decoding;  // while m_bDecoding
   bool m_bStop = false;

@@ -5,7 +5,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <jpeglib.h>
 #include <mutex>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,13 +16,16 @@
 
 #include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include "codecs/colourprofile.h"
 #include "codecs/decodeprogress.h"
 #include "codecs/hdfcodec.h"
 #include "codecs/imagelibrary.h"
 #include "codecs/imagereader.h"
+#include "codecs/jpegpixels.h"
 #include "codecs/librarylog.h"
+#include "codecs/orientation.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
 
@@ -45,6 +50,7 @@ class ScratchFolder {
     image.write(path.string());
     return CStrAW::FromPath(path);
   }
+  const fs::path& Path() const { return m_path; }
 
  private:
   fs::path m_path;
@@ -289,4 +295,242 @@ TEST(CodecLayer, ADamagedColourProfileLeavesThePixelsAsStored) {
   EXPECT_EQ(ConvertBgraToSrgb(garbage, sizeof garbage, bgra, 2, &warning), 0);
   EXPECT_FALSE(warning.empty());
   EXPECT_TRUE(std::equal(bgra, bgra + sizeof bgra, stored));
+}
+
+namespace {
+
+// A photo-like picture of an odd size (partial blocks at the edges, every
+// turn distinguishable) with an ICC profile, a comment and an EXIF block
+// saying orientation, written by GraphicsMagick.
+std::string MakeExifJpeg(const fs::path& path, int orientation) {
+  InitializeImageLibrary();
+  Magick::Image image(Magick::Geometry(67, 45), Magick::Color("skyblue"));
+  image.addNoise(Magick::GaussianNoise);
+  image.fillColor(Magick::Color("red"));
+  image.draw(Magick::DrawableRectangle(0, 0, 20, 10));
+  std::unique_ptr<void, void (*)(void*)> srgb(cmsCreate_sRGBProfile(),
+                                              [](void* p) { cmsCloseProfile(p); });
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(srgb.get(), nullptr, &size);
+  std::string icc(size, '\0');
+  cmsSaveProfileToMem(srgb.get(), icc.data(), &size);
+  image.iccColorProfile(Magick::Blob(icc.data(), icc.size()));
+  image.comment("taken by a test");
+  image.quality(90);
+  image.write(path.string());
+  auto file = Exiv2::ImageFactory::open(path.string());
+  file->readMetadata();
+  file->exifData()["Exif.Image.Orientation"] = uint16_t(orientation);
+  file->exifData()["Exif.Image.Make"] = "Lorimo tests";
+  file->writeMetadata();
+  return icc;
+}
+
+std::vector<uint8_t> Pixels(const Magick::Image& source, const char* map, Magick::StorageType type,
+                            size_t bytesPerSample) {
+  Magick::Image image = source;
+  std::vector<uint8_t> out(image.columns() * image.rows() * std::strlen(map) * bytesPerSample);
+  image.write(0, 0, image.columns(), image.rows(), map, type, out.data());
+  return out;
+}
+
+std::string Profile(const Magick::Image& image, const char* name) {
+  size_t length = 0;
+  const unsigned char* data = MagickLib::GetImageProfile(image.constImage(), name, &length);
+  return data ? std::string(reinterpret_cast<const char*>(data), length) : std::string();
+}
+
+// A photo with a restart marker every MCU row, written with libjpeg.
+std::string RestartJpeg(int width, int height) {
+  std::vector<uint8_t> rgb(size_t(width) * height * 3);
+  for (int y = 0; y < height; ++y)
+    for (int x = 0; x < width; ++x) {
+      uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
+      p[0] = uint8_t(x * 255 / width);
+      p[1] = uint8_t(y * 255 / height);
+      p[2] = uint8_t((x ^ y) & 0xFF);
+    }
+  jpeg_compress_struct cinfo{};
+  jpeg_error_mgr jerr{};
+  cinfo.err = jpeg_std_error(&jerr);
+  jpeg_create_compress(&cinfo);
+  unsigned char* buffer = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&cinfo, &buffer, &size);
+  cinfo.image_width = JDIMENSION(width);
+  cinfo.image_height = JDIMENSION(height);
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_RGB;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, 90, TRUE);
+  cinfo.restart_in_rows = 1;
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = &rgb[size_t(cinfo.next_scanline) * width * 3];
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  std::string bytes(reinterpret_cast<const char*>(buffer), size);
+  free(buffer);
+  return bytes;
+}
+
+}  // namespace
+
+// A photo read as 8-bit pixels is the picture GraphicsMagick reads, turned
+// upright the same way for every orientation; the 16-bit image made from
+// those pixels for editing carries the same pixels, profiles and comment.
+TEST(CodecLayer, PhotoPixelsAndTheImageMadeFromThemMatchGraphicsMagicksRead) {
+  ScratchFolder folder;
+  for (int orientation = 1; orientation <= 8; ++orientation) {
+    SCOPED_TRACE(orientation);
+    const fs::path path = folder.Path() / ("photo" + std::to_string(orientation) + ".jpg");
+    const std::string icc = MakeExifJpeg(path, orientation);
+    Magick::Image expected;
+    expected.read(path.string());
+    ASSERT_EQ(TurnUpright(&expected, orientation), 1);
+
+    CImageReadRequest request;
+    request.path = CStrAW::FromPath(path);
+    request.extension = u"jpg";
+    request.bUpright = true;
+    request.bPixels = true;
+    CImageReadResult light;
+    ASSERT_EQ(ReadImageFile(request, &light), 1);
+    ASSERT_TRUE(light.picture);
+    EXPECT_FALSE(light.image.isValid());
+    EXPECT_EQ(light.nOrientation, orientation);
+    ASSERT_EQ(size_t(light.picture->nWidth), expected.columns());
+    ASSERT_EQ(size_t(light.picture->nHeight), expected.rows());
+    const std::vector<uint8_t> bgra = Pixels(expected, "BGRA", Magick::CharPixel, 1);
+    EXPECT_TRUE(std::equal(bgra.begin(), bgra.end(), light.picture->pPixels.get()));
+    size_t iccLength = 0;
+    const void* embedded = light.picture->IccProfile(&iccLength);
+    EXPECT_EQ(std::string(static_cast<const char*>(embedded), iccLength), icc);
+
+    request.bPixels = false;
+    CImageReadResult full;
+    ASSERT_EQ(ReadImageFile(request, &full), 1);
+    EXPECT_FALSE(full.picture);
+    Magick::Image made;
+    ASSERT_EQ(MakeImageFromPixels(*light.picture, &made), 1);
+    for (const Magick::Image* image : {&full.image, &made}) {
+      EXPECT_EQ(Pixels(*image, "RGB", Magick::ShortPixel, 2),
+                Pixels(expected, "RGB", Magick::ShortPixel, 2));
+      EXPECT_EQ(Profile(*image, "ICM"), Profile(expected, "ICM"));
+      EXPECT_EQ(Profile(*image, "EXIF"), Profile(expected, "EXIF"));
+      EXPECT_EQ(image->comment(), "taken by a test");
+      EXPECT_EQ(image->magick(), "JPEG");
+      EXPECT_EQ(image->depth(), 8u);
+    }
+  }
+}
+
+// A damaged restart marker costs the rows up to the next one, not the
+// picture: it is read with the decoder's warning, full size and direct or
+// as pixels alike.
+TEST(CodecLayer, APhotoWithADamagedRestartMarkerIsReadWithItsWarning) {
+  InitializeImageLibrary();
+  ScratchFolder folder;
+  std::string bytes = RestartJpeg(320, 240);
+  const size_t scan = bytes.find("\xFF\xDA");
+  const size_t marker = bytes.find("\xFF\xD3", scan);
+  ASSERT_NE(marker, std::string::npos);
+  bytes[marker + 1] = char(0xD6);
+  const fs::path path = folder.Path() / "damaged.jpg";
+  {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_TRUE(file);
+    std::fwrite(bytes.data(), 1, bytes.size(), file);
+    std::fclose(file);
+  }
+  for (bool pixels : {true, false}) {
+    CImageReadRequest request;
+    request.path = CStrAW::FromPath(path);
+    request.extension = u"jpg";
+    request.bPixels = pixels;
+    CImageReadResult result;
+    ASSERT_EQ(ReadImageFile(request, &result), 1) << result.error;
+    ASSERT_EQ(bool(result.picture), pixels);
+    ASSERT_EQ(result.warnings.size(), 1u);
+    EXPECT_NE(result.warnings[0].find("Corrupt JPEG data"), std::string::npos)
+        << result.warnings[0];
+    const size_t width = pixels ? size_t(result.picture->nWidth) : result.image.columns();
+    EXPECT_EQ(width, 320u);
+    // The rows below the damage are decoded again: the bottom right corner
+    // keeps its colour (blue of x ^ y, red and green near full).
+    uint8_t corner[4];
+    if (pixels)
+      std::memcpy(corner, result.picture->pPixels.get() + (size_t(239) * 320 + 300) * 4, 4);
+    else
+      result.image.write(300, 239, 1, 1, "BGRA", Magick::CharPixel, corner);
+    EXPECT_NEAR(corner[2], 300 * 255 / 320, 6);
+    EXPECT_NEAR(corner[1], 239 * 255 / 240, 6);
+  }
+}
+
+namespace {
+
+// Adobe RGB (1998) made by LittleCMS: D65, its primaries, gamma 563/256.
+std::string AdobeRgb() {
+  const cmsCIExyY white{0.3127, 0.3290, 1.0};
+  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
+  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
+  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
+  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+  cmsFreeToneCurve(gamma);
+  cmsUInt32Number size = 0;
+  cmsSaveProfileToMem(profile, nullptr, &size);
+  std::string icc(size, '\0');
+  cmsSaveProfileToMem(profile, icc.data(), &size);
+  cmsCloseProfile(profile);
+  return icc;
+}
+
+}  // namespace
+
+// With the monitor's own profile set, an embedded profile is converted to
+// it, not to sRGB: a picture in the monitor's space stays as stored. A
+// broken monitor profile is refused with a reason and sRGB stays.
+TEST(CodecLayer, EmbeddedProfilesGoToTheMonitorsProfileWhenItHasOne) {
+  const std::string adobe = AdobeRgb();
+  const uint8_t stored[8] = {30, 200, 60, 255, 60, 90, 210, 255};
+  uint8_t toSrgb[8];
+  std::memcpy(toSrgb, stored, 8);
+  ASSERT_EQ(ConvertBgraToSrgb(adobe.data(), adobe.size(), toSrgb, 2), 1);
+  // Adobe RGB's wider gamut: in sRGB the same colours take other values.
+  int moved = 0;
+  for (int i = 0; i < 8; ++i) moved += std::abs(int(toSrgb[i]) - int(stored[i]));
+  EXPECT_GT(moved, 30);
+
+  ASSERT_EQ(SetDisplayProfile(adobe), 1);
+  uint8_t toMonitor[8];
+  std::memcpy(toMonitor, stored, 8);
+  EXPECT_EQ(ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2), 1);
+  for (int i = 0; i < 8; ++i) EXPECT_NEAR(toMonitor[i], stored[i], 1) << i;
+
+  const char broken[] = "acspnot a profile at all, only its magic";
+  std::string warning;
+  EXPECT_EQ(SetDisplayProfile(std::string(broken, sizeof broken), &warning), 0);
+  EXPECT_FALSE(warning.empty());
+  // The one taken before stays; an empty one means sRGB again.
+  std::memcpy(toMonitor, stored, 8);
+  ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2);
+  EXPECT_NEAR(toMonitor[4], stored[4], 1);
+  ASSERT_EQ(SetDisplayProfile(std::string()), 1);
+  std::memcpy(toMonitor, stored, 8);
+  ConvertBgraToSrgb(adobe.data(), adobe.size(), toMonitor, 2);
+  EXPECT_TRUE(std::equal(toMonitor, toMonitor + 8, toSrgb));
+}
+
+// A picture without an EXIF block (made from pixels, say) still turns.
+TEST(CodecLayer, APictureWithoutExifTurnsUpright) {
+  InitializeImageLibrary();
+  Magick::Image image(Magick::Geometry(4, 2), Magick::Color("red"));
+  image.pixelColor(0, 0, Magick::Color("blue"));
+  ASSERT_EQ(TurnUpright(&image, 6), 1);
+  EXPECT_EQ(image.columns(), 2u);
+  EXPECT_EQ(image.rows(), 4u);
+  EXPECT_EQ(Magick::ColorRGB(image.pixelColor(1, 0)).blue(), 1.0);
 }

@@ -57,7 +57,7 @@ bool CEditCommands::OwnsCommand(int id) const {
 
 bool CEditCommands::HasImage() const {
   CImageDocument& document = m_view.Document();
-  return document.HasImage() && document.GetImage().isValid();
+  return document.HasPixels();
 }
 
 bool CEditCommands::IsCommandEnabled(int id) const {
@@ -163,9 +163,9 @@ QPoint CEditCommands::ImageOrigin() const {
 
 int CEditCommands::GetSelection(tagIMAGESELECTION* selection) const {
   if (!m_pSelection || !HasImage()) return 0;
-  const Magick::Image& image = m_view.Document().GetImage();
+  const tagIMAGEDATA& data = m_view.Document().GetData();
   return SelectionToImagePixels(m_pSelection->Describe(ImageOrigin()),
-                                SIZE{int(image.columns()), int(image.rows())}, selection);
+                                SIZE{int(ImageColumns(data)), int(ImageRows(data))}, selection);
 }
 
 void CEditCommands::RemoveSelection() {

@@ -25,6 +25,8 @@ constexpr const char16_t* kResizeCaption = u"Lorimo: Resize Image Function";
 constexpr const char16_t* kRotateCaption = u"Lorimo: Arbitrary Rotation Function";
 
 CEditUndo UndoOf(CImageDocument& document) {
+  // Undo keeps and swaps the image itself.
+  document.GetImage();
   tagIMAGEDATA& data = document.GetData();
   return CEditUndo(data.image, data.pUndoImage, data.bUndoAvailable, data.bRedoAvailable,
                    data.bModified);
