@@ -175,6 +175,29 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
   pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
   pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->appendToViewer = [frame](const MyString& path, bool bPortfolio) {
+    if (CImageView* viewer = frame->Viewer()) viewer->AddToList(path, bPortfolio);
+  };
+  // Combined browsing: the favorites no longer selected leave the viewer's
+  // list. Otherwise the viewer shows one favorite and keeps it.
+  pane->refreshViewer = [frame, pane] {
+    CImageView* viewer = frame->Viewer();
+    if (!viewer || !gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag) return;
+    std::vector<MyString> paths;
+    for (const CFavoritesNode* node : pane->Browsing().GetEntries()) {
+      paths.push_back(node->GetPath());
+      // "Select all subfolders" passed the entry's number to its subfolders.
+      std::vector<const CFavoritesNode*> pending(node->vChildren.begin(), node->vChildren.end());
+      while (!pending.empty()) {
+        const CFavoritesNode* child = pending.back();
+        pending.pop_back();
+        if (!child || child->nSelection != node->nSelection) continue;
+        paths.push_back(child->GetPath());
+        pending.insert(pending.end(), child->vChildren.begin(), child->vChildren.end());
+      }
+    }
+    viewer->KeepListGroups(paths);
+  };
   pane->showPopup = [] { return gVFAV[VFAV_SHOW_POPUP].bFlag != 0; };
   pane->autoUpdate = [] { return gVFAV[VFAV_AUTO_UPDATE].bFlag != 0; };
   pane->viewerFolder = [frame] {
