@@ -1,5 +1,6 @@
 #include "collections/collectionsetup.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -116,8 +117,13 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
     if (m_pFrame->Router().IsFavoritesEntry(id)) {
       const auto found = m_entries.find(id);
       if (found == m_entries.end()) return 0;
-      if (pane) {
-        pane->ChooseNode(found->second);
+      CFavoritesNode* node = found->second;
+      if (node->pParent && node->pParent == m_pTemporary.get()) {
+        // A subfolder read for the menu: the pane reveals it as the
+        // viewer's folder.
+        m_pFrame->ShowFolder(node->GetPath());
+      } else if (pane) {
+        pane->ChooseNode(node);
       } else if (found->second->nType == FAV_TYPE_PORTFOLIO) {
         m_pFrame->ShowPortfolio(found->second->GetPath());
       } else {
@@ -144,29 +150,68 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
     };
     CFavoritesPane* pane = FavoritesPane().data();
     CFavoritesNode* root = pane && pane->IsLoaded() ? pane->Root() : nullptr;
-    bool first = true;
+    m_pTemporary.reset(CFavoritesNode::CreateRoot());
     if (root) {
-      // The root's children in display-position order, deleted ones left out.
-      std::vector<CFavoritesNode*> children;
-      for (CFavoritesNode* child : root->vChildren)
-        if (child && !child->bDeleted) children.push_back(child);
-      std::sort(children.begin(), children.end(),
-                [](const CFavoritesNode* a, const CFavoritesNode* b) {
-                  return a->nPosIndex < b->nPosIndex;
-                });
-      for (CFavoritesNode* child : children) {
-        const int id = m_pFrame->Router().HandOutFavoritesId();
-        m_entries[id] = child;
-        entries.push_back({id, child->GetName().ToQString(), child->nSelection > 0, first});
-        first = false;
-      }
+      std::vector<tagFAVORITESMENUENTRY> favorites = EntriesOf(root);
+      if (!favorites.empty()) favorites.front().bSeparatorBefore = true;
+      entries.insert(entries.end(), favorites.begin(), favorites.end());
     }
     m_pFrame->MainMenu().SetFavoritesEntries(entries);
   }
 
  private:
+  tagFAVORITESMENUENTRY EntryOf(CFavoritesNode* node) {
+    const int id = m_pFrame->Router().HandOutFavoritesId();
+    m_entries[id] = node;
+    tagFAVORITESMENUENTRY entry{id, node->GetName().ToQString(), node->nSelection > 0};
+    const bool folderWithChildren =
+        node->nType == FAV_TYPE_FOLDER &&
+        std::any_of(node->vChildren.begin(), node->vChildren.end(),
+                    [](const CFavoritesNode* child) { return child && !child->bDeleted; });
+    if (folderWithChildren) {
+      entry.fillSubmenu = [this, node] { return EntriesOf(node); };
+    } else if (node->nType == FAV_TYPE_DIRECTORY && PathHaveFolders(node->GetPath())) {
+      const MyString path = node->GetPath();
+      entry.fillSubmenu = [this, path] { return SubfolderEntries(path); };
+    }
+    return entry;
+  }
+
+  // A favorites folder's children in display-position order, deleted ones
+  // left out.
+  std::vector<tagFAVORITESMENUENTRY> EntriesOf(CFavoritesNode* folder) {
+    std::vector<CFavoritesNode*> children;
+    for (CFavoritesNode* child : folder->vChildren)
+      if (child && !child->bDeleted) children.push_back(child);
+    std::sort(children.begin(), children.end(),
+              [](const CFavoritesNode* a, const CFavoritesNode* b) {
+                return a->nPosIndex < b->nPosIndex;
+              });
+    std::vector<tagFAVORITESMENUENTRY> entries;
+    for (CFavoritesNode* child : children) entries.push_back(EntryOf(child));
+    return entries;
+  }
+
+  // A directory's subfolders read from disk, as nodes that live until the
+  // menu is rebuilt.
+  std::vector<tagFAVORITESMENUENTRY> SubfolderEntries(const MyString& directory) {
+    std::vector<tagFAVORITESMENUENTRY> entries;
+    const QDir dir(directory.ToQString());
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+      if (name.startsWith(QLatin1Char('.'))) continue;
+      const MyString path = MyString::FromQString(dir.filePath(name));
+      const auto it =
+          m_pTemporary->CreateChildNodeSorted(path.c_str(), nullptr, FAV_TYPE_DIRECTORY);
+      if (it == m_pTemporary->vChildren.end()) continue;
+      entries.push_back(EntryOf(*it));
+    }
+    return entries;
+  }
+
   CMainFrame* m_pFrame;
   std::map<int, CFavoritesNode*> m_entries;
+  std::unique_ptr<CFavoritesNode> m_pTemporary;
 };
 
 CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
