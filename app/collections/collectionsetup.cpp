@@ -330,21 +330,29 @@ int OpenDroppedFiles(CMainFrame* frame, const MyStringList& paths) {
   const auto answer = QMessageBox::question(
       frame, QString(), QObject::tr("Do you want to save this files as Lorimo slide ?"),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return frame->OpenImage(images.front());
+  // The viewer walks the dropped images in drop order, whatever the answer.
+  const auto showDropped = [frame, &images] {
+    CImageView* viewer = frame->Viewer();
+    if (!viewer) return frame->OpenImage(images.front());
+    const int shown = viewer->ShowFiles(images);
+    if (shown && frame->StartupScreen()) frame->ShowViewer();
+    return shown;
+  };
+  if (answer != QMessageBox::Yes) return showDropped();
   QFileDialog dialog(frame, QObject::tr("Save Lorimo slides"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QObject::tr("Lorimo slides (*.lrm)"));
   dialog.setDefaultSuffix(QStringLiteral("lrm"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return showDropped();
   const MyString target = MyString::FromQString(dialog.selectedFiles().front());
   MyString error;
   if (!SaveImagesAsPortfolio(images, target, &error)) {
     QMessageBox::warning(frame, QObject::tr("Save portfolio"),
                          QObject::tr("Unable to save the portfolio %1:\n%2")
                              .arg(target.ToQString(), error.ToQString()));
-    return frame->OpenImage(images.front());
+    return showDropped();
   }
-  // The viewer walks the dropped images in drop order, with the portfolio's delays.
+  // The same images, now with the portfolio's path and delays.
   return frame->ShowPortfolio(target);
 }
 
