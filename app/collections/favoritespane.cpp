@@ -23,6 +23,7 @@
 #include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <set>
 
 #include "browse/folderwatcher.h"
 #include "collections/droppedfiles.h"
@@ -611,11 +612,47 @@ void CFavoritesPane::OnFolderChanged(const MyString& path) {
   CFavoritesNode::NodeList chain;
   if (!m_pRoot->FindSimpleNode(path.c_str(), FAV_TYPE_DIRECTORY, chain)) return;
   CFavoritesNode* favorite = chain.back();
+  // Subfolders that go from disk are freed: the browsing list must not keep
+  // pointing at them.
+  std::vector<std::pair<const CFavoritesNode*, int32_t>> selected;
+  for (const CFavoritesNode* entry : m_browsing.GetEntries())
+    selected.emplace_back(entry, entry->nSelection);
   bool changed = false;
   while (favorite->UpdateFromHDD()) changed = true;
   if (!changed) return;
-  if (QTreeWidgetItem* item = ItemOf(favorite))
-    if (item->childCount() > 0) UpdateNode(item);
+  std::vector<CFavoritesNode*> alive;
+  Collect(m_pRoot.get(), alive);
+  const std::set<const CFavoritesNode*> present(alive.begin(), alive.end());
+  bool forgot = false;
+  for (const auto& [entry, selection] : selected) {
+    if (present.count(entry)) continue;
+    m_browsing.Forget(entry, selection);
+    forgot = true;
+  }
+  // Every shown level below the favorite follows, top down: a refresh drops
+  // the items of freed nodes before their children are looked at.
+  if (QTreeWidgetItem* item = ItemOf(favorite)) {
+    std::vector<QTreeWidgetItem*> pending{item};
+    m_pTree->blockSignals(true);
+    while (!pending.empty()) {
+      QTreeWidgetItem* each = pending.back();
+      pending.pop_back();
+      if (each->childCount() == 0) continue;
+      TVTRefreshNode2(m_pTree, each, TVTGetItemData(each), FAV_TYPE_ALL, false);
+      for (int c = 0; c < each->childCount(); ++c) pending.push_back(each->child(c));
+    }
+    m_pTree->blockSignals(false);
+  }
+  ForgetGoneItems();
+  m_pTree->viewport()->update();
+  if (forgot && refreshViewer) refreshViewer();
+}
+
+void CFavoritesPane::ForgetGoneItems() {
+  std::set<const QTreeWidgetItem*> items;
+  for (QTreeWidgetItemIterator it(m_pTree); *it; ++it) items.insert(*it);
+  for (QTreeWidgetItem** kept : {&m_pLastClicked, &m_pDragged, &m_pHoverItem})
+    if (*kept && !items.count(*kept)) *kept = nullptr;
 }
 
 void CFavoritesPane::UpdateNode(QTreeWidgetItem* item) {

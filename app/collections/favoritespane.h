@@ -141,6 +141,8 @@ class CFavoritesPane : public QWidget {
   void OfferRemoval(QTreeWidgetItem* item, const MyString& path);
   void ShowContextMenu(const QPoint& pos);
   void UpdateNode(QTreeWidgetItem* item);
+  // Item pointers kept across events are dropped once their items went.
+  void ForgetGoneItems();
   // Loads and expands the items down to node's; its item, or null.
   QTreeWidgetItem* RevealNode(CFavoritesNode* node);
   std::vector<CFavoritesNode*> VisibleRange(QTreeWidgetItem* from, QTreeWidgetItem* to) const;

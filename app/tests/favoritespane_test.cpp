@@ -8,6 +8,7 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -286,4 +287,44 @@ TEST_F(FavoritesPane, AddDialogAndManagerChangeTheTreeThePaneAndTheFile) {
   EXPECT_NE(Child(waterAgain, u"sea"), nullptr);
   EXPECT_NE(Child(Child(tripsAgain, u"Inner"), u"beach"), nullptr);
   EXPECT_EQ(again->Root()->vChildren.size(), 1u);
+}
+
+TEST_F(FavoritesPane, TheWatcherThreadDeliversFolderChangesToTheTree) {
+  fs::create_directories(dir / "alps" / "day1" / "morning");
+  auto pane = std::make_unique<CFavoritesPane>(nullptr, W(file));
+  pane->autoUpdate = [] { return true; };
+  ASSERT_TRUE(pane->WaitLoaded());
+  ASSERT_TRUE(testsupport::WaitFor([&] { return pane->Updates()->GetWatchedCount() == 2; },
+                                   std::chrono::seconds(10)));
+  CFavoritesNode* trips = Child(pane->Root(), u"Trips");
+  pane->ItemOf(trips)->setExpanded(true);
+  QTreeWidgetItem* alps = pane->ItemOf(Child(trips, u"alps"));
+  alps->setExpanded(true);
+  QTreeWidgetItem* day1 = alps->child(0);
+  day1->setExpanded(true);
+  ASSERT_EQ(day1->childCount(), 1);
+  const auto pumpUntil = [](const std::function<bool()>& done) {
+    return testsupport::WaitFor(
+        [&] {
+          QCoreApplication::processEvents();
+          return done();
+        },
+        std::chrono::seconds(10));
+  };
+  // Nobody calls OnFolderChanged here: only the watcher's thread tells.
+  fs::create_directories(dir / "alps" / "day2");
+  ASSERT_TRUE(pumpUntil([&] { return alps->childCount() == 2; }));
+  EXPECT_EQ(alps->child(1)->text(0), QStringLiteral("day2"));
+  // A change a level deeper reaches the expanded item there.
+  fs::create_directories(dir / "alps" / "day1" / "evening");
+  ASSERT_TRUE(pumpUntil([&] { return day1->childCount() == 2; }));
+  // A selected subfolder removed on disk leaves the browsing list.
+  QTreeWidgetItem* evening = day1->child(0);
+  ASSERT_EQ(evening->text(0), QStringLiteral("evening"));
+  pane->ClickItem(evening, Qt::ControlModifier);
+  ASSERT_EQ(pane->Browsing().GetCount(), 1);
+  fs::remove(dir / "alps" / "day1" / "evening");
+  ASSERT_TRUE(pumpUntil([&] { return day1->childCount() == 1; }));
+  EXPECT_EQ(pane->Browsing().GetCount(), 0);
+  EXPECT_EQ(pane->Browsing().GetCurrentNode(), nullptr);
 }
