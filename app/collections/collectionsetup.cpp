@@ -220,6 +220,9 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
   pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
   pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->relistViewer = [frame](const MyString& folder) {
+    if (CImageView* viewer = frame->Viewer()) viewer->RelistGroups(folder);
+  };
   pane->appendToViewer = [frame](const MyString& path, bool bPortfolio) {
     if (CImageView* viewer = frame->Viewer()) viewer->AddToList(path, bPortfolio);
   };

@@ -609,6 +609,7 @@ bool CFavoritesPane::HandOver(bool bForward) {
 
 void CFavoritesPane::OnFolderChanged(const MyString& path) {
   if (!m_bLoaded || !m_pRoot) return;
+  if (relistViewer) relistViewer(path);
   CFavoritesNode::NodeList chain;
   if (!m_pRoot->FindSimpleNode(path.c_str(), FAV_TYPE_DIRECTORY, chain)) return;
   CFavoritesNode* favorite = chain.back();

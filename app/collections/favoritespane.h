@@ -49,6 +49,9 @@ class CFavoritesPane : public QWidget {
   std::function<void(const MyString& path, bool bPortfolio)> appendToViewer;
   // The viewer's list is rebuilt from the browsing list (after a removal).
   std::function<void()> refreshViewer;
+  // A folder changed on disk: the favorites the viewer walks together list
+  // it again, keeping the shown image.
+  std::function<void(const MyString& folder)> relistViewer;
   std::function<bool()> combinedBrowsing;
   // "Show pop-up description for directories and portfolio files".
   std::function<bool()> showPopup;

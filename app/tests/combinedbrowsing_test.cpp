@@ -112,6 +112,32 @@ TEST_F(CombinedBrowsing, GroupsJoinAListedFolderAndLeaveWithTheirDelays) {
   EXPECT_GT(swaps, 0);
 }
 
+TEST_F(CombinedBrowsing, AChangedFolderIsListedAgainInItsPlaceKeepingTheShownImage) {
+  ASSERT_EQ(stepper.OpenFolder(W(dir / "a"), options), 1);
+  ASSERT_TRUE(Settle());
+  EXPECT_EQ(stepper.RelistGroups(W(dir / "a"), options), 0);  // one group: the viewer's own
+  ASSERT_EQ(stepper.AddGroup(W(dir / "b"), false, options), 1);
+  ASSERT_EQ(stepper.AddGroup(W(dir / "show.lrm"), true, options), 1);
+  ASSERT_EQ(stepper.ShowIndex(4, options), 1);  // b/2.png
+  const int loaded = int(loads.size());
+  fs::copy_file(dir / "b/1.png", dir / "b/0.png");
+  fs::remove(dir / "a/3.png");
+  // The portfolio is no folder: its slides stay as they are.
+  EXPECT_EQ(stepper.RelistGroups(W(dir / "c"), options), 0);
+  EXPECT_EQ(stepper.RelistGroups(W(dir / "b"), options), 1);
+  EXPECT_EQ(Names(), (std::vector<std::string>{"a/1.png", "a/2.png", "b/0.png", "b/1.png",
+                                               "b/2.png", "c/2.png", "c/1.png"}));
+  EXPECT_EQ(stepper.Position().GetList().GetGroupCount(), 3);
+  EXPECT_EQ(stepper.Position().GetCurrentPath().ToQString(), W(dir / "b/2.png").ToQString());
+  EXPECT_EQ(stepper.GetPortfolioDelays(), (std::vector<int32_t>{0, 0, 0, 0, 0, 300, 0}));
+  EXPECT_EQ(int(loads.size()), loaded);
+  // The shown file gone with its folder's change: what holds its place shows.
+  fs::remove(dir / "b/2.png");
+  EXPECT_EQ(stepper.RelistGroups(W(dir), options), 2);  // a and b lie below
+  EXPECT_EQ(stepper.Position().GetCurrentPath().ToQString(), W(dir / "c/2.png").ToQString());
+  EXPECT_TRUE(loads.back().endsWith("c/2.png"));
+}
+
 TEST_F(CombinedBrowsing, DroppedFilesAreTheListInDropOrder) {
   ASSERT_EQ(
       stepper.OpenFiles({W(dir / "c/2.png"), W(dir / "gone.png"), W(dir / "a/1.png")}, options), 1);

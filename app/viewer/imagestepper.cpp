@@ -465,6 +465,84 @@ int CImageStepper::KeepGroups(const std::vector<MyString>& paths, const tagSTEPO
   return removed;
 }
 
+int CImageStepper::RelistGroups(const MyString& folder, const tagSTEPOPTIONS& options) {
+  // A listing on its way replaces the list anyway.
+  if (m_bAwaitingFolder) return 0;
+  const QString root = QDir::cleanPath(folder.ToQString());
+  struct tagGROUP {
+    MyString strName;
+    bool bRelist;
+    std::vector<MyString> paths;
+    std::vector<int32_t> delays;  // one per path, while the list has delays
+  };
+  std::vector<tagGROUP> groups;
+  MyString shown;
+  int relisted = 0;
+  {
+    ListGuard guard(m_position.GetLock());
+    const SortDir& list = m_position.GetList();
+    if (list.GetGroupCount() < 2) return 0;
+    shown = m_position.GetCurrentPath();
+    for (int group = 0; group < list.GetGroupCount(); ++group) {
+      const CInfoBrowse* info = list.GetInfoBrowse(group);
+      if (!info) continue;
+      const QString name = info->strName.ToQString();
+      const QString path = QDir::cleanPath(name);
+      // Folder groups end in a slash; portfolios keep their slides.
+      const bool relist = name.endsWith(QLatin1Char('/')) &&
+                          (path == root || path.startsWith(root + QLatin1Char('/')));
+      groups.push_back({info->strName, relist, {}, {}});
+      relisted += relist ? 1 : 0;
+      int first = 0, last = -1;
+      if (relist || !list.GetGroupFileRange(group, &first, &last)) continue;
+      for (int i = first; i <= last; ++i) {
+        const MyString& entry = list.GetEntry(i)->strPath;
+        groups.back().paths.push_back(entry);
+        if (size_t(i) < m_delays.size()) groups.back().delays.push_back(m_delays[size_t(i)]);
+      }
+    }
+  }
+  if (!relisted) return 0;
+  // Listed without the list lock; only this thread changes the list.
+  SortDir fresh;
+  for (const tagGROUP& group : groups) {
+    SortDir source;
+    if (group.bRelist) {
+      source.InitializeSortDir(group.strName, 10);
+      source.CreateSortedImageList();
+    } else {
+      for (const MyString& path : group.paths) source.PushImage(path);
+    }
+    fresh.Append(source.GetEntries(), group.strName);
+  }
+  const bool bHadDelays = !m_delays.empty();
+  bool bKept;
+  {
+    ListGuard guard(m_position.GetLock());
+    bKept = m_position.AdoptFolderList(fresh, shown);
+    m_delays.clear();
+    const SortDir& list = m_position.GetList();
+    // Each group's entries take their own delays in order; a file gone
+    // meanwhile is skipped in both.
+    for (size_t group = 0; bHadDelays && group < groups.size(); ++group) {
+      int first = 0, last = -1;
+      if (!list.GetGroupFileRange(int(group), &first, &last)) continue;
+      m_delays.resize(size_t(first), 0);
+      const tagGROUP& old = groups[group];
+      size_t slide = 0;
+      for (int i = first; i <= last; ++i) {
+        while (slide < old.delays.size() && !(old.paths[slide] == list.GetEntry(i)->strPath))
+          ++slide;
+        m_delays.push_back(slide < old.delays.size() ? old.delays[slide++] : 0);
+      }
+    }
+    if (bHadDelays) m_delays.resize(size_t(list.GetLengthFileList()), 0);
+  }
+  m_lastOptions = options;
+  AfterListChanged(!bKept);
+  return relisted;
+}
+
 int CImageStepper::OpenFiles(const std::vector<MyString>& files, const tagSTEPOPTIONS& options) {
   if (!AskToSave()) return 0;
   DropListing();

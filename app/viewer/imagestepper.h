@@ -132,6 +132,11 @@ class CImageStepper : public QObject {
   // (nothing when paths is empty). When the shown image went with them,
   // what follows them is loaded here. Returns how many groups went.
   int KeepGroups(const std::vector<MyString>& paths, const tagSTEPOPTIONS& options);
+  // A folder changed on disk while the list holds several groups: the
+  // folder groups at or below folder are listed again in their places, the
+  // shown image staying current (what holds its place is loaded when it
+  // went). Returns how many groups were listed again.
+  int RelistGroups(const MyString& folder, const tagSTEPOPTIONS& options);
   // Dropped files: the list is the files, in that order, and the first is
   // loaded here. As OpenFolder otherwise.
   int OpenFiles(const std::vector<MyString>& files, const tagSTEPOPTIONS& options);

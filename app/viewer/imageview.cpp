@@ -227,6 +227,11 @@ int CImageView::KeepListGroups(const std::vector<MyString>& paths) {
   return m_pStepper->KeepGroups(paths, StepOptions());
 }
 
+int CImageView::RelistGroups(const MyString& folder) {
+  SyncOptions();
+  return m_pStepper->RelistGroups(folder, StepOptions());
+}
+
 int CImageView::ShowFiles(const std::vector<MyString>& files) {
   SyncOptions();
   const int result = m_pStepper->OpenFiles(files, StepOptions());

@@ -96,6 +96,10 @@ class CImageView : public QWidget, public CViewerOperations {
   // favorite deselected); nothing changes for an empty list of paths.
   // Returns how many groups went.
   int KeepListGroups(const std::vector<MyString>& paths);
+  // A folder changed on disk: a list of several groups lists the groups of
+  // that folder (and below) again, the shown image staying. Returns how
+  // many groups were listed again.
+  int RelistGroups(const MyString& folder);
   // Files dropped together: they are the list, in drop order, and the
   // first is shown. 0 when none can be shown.
   int ShowFiles(const std::vector<MyString>& files);
