@@ -373,13 +373,13 @@ TEST_F(Viewer, APortfolioPlaysInItsOrderHoldingEachSlideForItsDelay) {
   EXPECT_EQ(shown[0].first, QStringLiteral("a.png"));
   EXPECT_EQ(shown[1].first, QStringLiteral("e.png"));
   EXPECT_EQ(shown[2].first, QStringLiteral("b.png"));
-  // Each slide stays at least its own delay; loosely bounded above, as
-  // loads and a busy machine add to it.
+  // Each slide stays its own delay (a coarse timer may fire 5 % early);
+  // loosely bounded above, as loads and a busy machine add to it.
   const qint64 held[] = {shown[0].second, shown[1].second - shown[0].second,
                          shown[2].second - shown[1].second};
   const qint64 wanted[] = {400, 100, 250};
   for (int i = 0; i < 3; ++i) {
-    EXPECT_GE(held[i], wanted[i] - 15) << i;
+    EXPECT_GE(held[i], wanted[i] * 94 / 100 - 5) << i;
     EXPECT_LT(held[i], wanted[i] + 3000) << i;
   }
   EXPECT_EQ(Current(), 3);
