@@ -119,7 +119,11 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
       const auto found = m_entries.find(id);
       if (found == m_entries.end()) return 0;
       CFavoritesNode* node = found->second;
-      if (node->pParent && node->pParent == m_pTemporary.get()) {
+      // The watcher may have freed it while the menu was open: looked up by
+      // pointer before it is touched.
+      const bool temporary = Holds(m_pTemporary.get(), node);
+      if (!temporary && !(pane && Holds(pane->Root(), node))) return 0;
+      if (temporary) {
         // A subfolder read for the menu: the pane reveals it as the
         // viewer's folder.
         m_pFrame->ShowFolder(node->GetPath());
@@ -176,6 +180,13 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
       entry.fillSubmenu = [this, path] { return SubfolderEntries(path); };
     }
     return entry;
+  }
+
+  static bool Holds(const CFavoritesNode* tree, const CFavoritesNode* node) {
+    if (!tree) return false;
+    for (const CFavoritesNode* child : tree->vChildren)
+      if (child == node || Holds(child, node)) return true;
+    return false;
   }
 
   // A favorites folder's children in display-position order, deleted ones
