@@ -1,5 +1,6 @@
 #include "collections/collectionsetup.h"
 
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -117,8 +118,17 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
     if (m_pFrame->Router().IsFavoritesEntry(id)) {
       const auto found = m_entries.find(id);
       if (found == m_entries.end()) return 0;
-      if (pane) {
-        pane->ChooseNode(found->second);
+      CFavoritesNode* node = found->second;
+      // The watcher may have freed it while the menu was open: looked up by
+      // pointer before it is touched.
+      const bool temporary = Holds(m_pTemporary.get(), node);
+      if (!temporary && !(pane && Holds(pane->Root(), node))) return 0;
+      if (temporary) {
+        // A subfolder read for the menu: the pane reveals it as the
+        // viewer's folder.
+        m_pFrame->ShowFolder(node->GetPath());
+      } else if (pane) {
+        pane->ChooseNode(node);
       } else if (found->second->nType == FAV_TYPE_PORTFOLIO) {
         m_pFrame->ShowPortfolio(found->second->GetPath());
       } else {
@@ -145,29 +155,75 @@ class CFavoritesCommands : public QObject, public CCommandTarget {
     };
     CFavoritesPane* pane = FavoritesPane().data();
     CFavoritesNode* root = pane && pane->IsLoaded() ? pane->Root() : nullptr;
-    bool first = true;
+    m_pTemporary.reset(CFavoritesNode::CreateRoot());
     if (root) {
-      // The root's children in display-position order, deleted ones left out.
-      std::vector<CFavoritesNode*> children;
-      for (CFavoritesNode* child : root->vChildren)
-        if (child && !child->bDeleted) children.push_back(child);
-      std::sort(children.begin(), children.end(),
-                [](const CFavoritesNode* a, const CFavoritesNode* b) {
-                  return a->nPosIndex < b->nPosIndex;
-                });
-      for (CFavoritesNode* child : children) {
-        const int id = m_pFrame->Router().HandOutFavoritesId();
-        m_entries[id] = child;
-        entries.push_back({id, child->GetName().ToQString(), child->nSelection > 0, first});
-        first = false;
-      }
+      std::vector<tagFAVORITESMENUENTRY> favorites = EntriesOf(root);
+      if (!favorites.empty()) favorites.front().bSeparatorBefore = true;
+      entries.insert(entries.end(), favorites.begin(), favorites.end());
     }
     m_pFrame->MainMenu().SetFavoritesEntries(entries);
   }
 
  private:
+  tagFAVORITESMENUENTRY EntryOf(CFavoritesNode* node) {
+    const int id = m_pFrame->Router().HandOutFavoritesId();
+    m_entries[id] = node;
+    tagFAVORITESMENUENTRY entry{id, node->GetName().ToQString(), node->nSelection > 0};
+    const bool folderWithChildren =
+        node->nType == FAV_TYPE_FOLDER &&
+        std::any_of(node->vChildren.begin(), node->vChildren.end(),
+                    [](const CFavoritesNode* child) { return child && !child->bDeleted; });
+    if (folderWithChildren) {
+      entry.fillSubmenu = [this, node] { return EntriesOf(node); };
+    } else if (node->nType == FAV_TYPE_DIRECTORY && PathHaveFolders(node->GetPath())) {
+      const MyString path = node->GetPath();
+      entry.fillSubmenu = [this, path] { return SubfolderEntries(path); };
+    }
+    return entry;
+  }
+
+  static bool Holds(const CFavoritesNode* tree, const CFavoritesNode* node) {
+    if (!tree) return false;
+    for (const CFavoritesNode* child : tree->vChildren)
+      if (child == node || Holds(child, node)) return true;
+    return false;
+  }
+
+  // A favorites folder's children in display-position order, deleted ones
+  // left out.
+  std::vector<tagFAVORITESMENUENTRY> EntriesOf(CFavoritesNode* folder) {
+    std::vector<CFavoritesNode*> children;
+    for (CFavoritesNode* child : folder->vChildren)
+      if (child && !child->bDeleted) children.push_back(child);
+    std::sort(children.begin(), children.end(),
+              [](const CFavoritesNode* a, const CFavoritesNode* b) {
+                return a->nPosIndex < b->nPosIndex;
+              });
+    std::vector<tagFAVORITESMENUENTRY> entries;
+    for (CFavoritesNode* child : children) entries.push_back(EntryOf(child));
+    return entries;
+  }
+
+  // A directory's subfolders read from disk, as nodes that live until the
+  // menu is rebuilt.
+  std::vector<tagFAVORITESMENUENTRY> SubfolderEntries(const MyString& directory) {
+    std::vector<tagFAVORITESMENUENTRY> entries;
+    const QDir dir(directory.ToQString());
+    const QStringList names = dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name);
+    for (const QString& name : names) {
+      if (name.startsWith(QLatin1Char('.'))) continue;
+      const MyString path = MyString::FromQString(dir.filePath(name));
+      const auto it =
+          m_pTemporary->CreateChildNodeSorted(path.c_str(), nullptr, FAV_TYPE_DIRECTORY);
+      if (it == m_pTemporary->vChildren.end()) continue;
+      entries.push_back(EntryOf(*it));
+    }
+    return entries;
+  }
+
   CMainFrame* m_pFrame;
   std::map<int, CFavoritesNode*> m_entries;
+  std::unique_ptr<CFavoritesNode> m_pTemporary;
 };
 
 CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
@@ -176,6 +232,32 @@ CFavoritesPane* MakeFavoritesPane(CMainFrame* frame, QWidget* parent) {
   pane->openFolder = [frame](const MyString& folder) { return frame->ShowFolder(folder); };
   pane->openPortfolio = [frame](const MyString& path) { return frame->ShowPortfolio(path); };
   pane->combinedBrowsing = [] { return gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag != 0; };
+  pane->relistViewer = [frame](const MyString& folder) {
+    if (CImageView* viewer = frame->Viewer()) viewer->RelistGroups(folder);
+  };
+  pane->appendToViewer = [frame](const MyString& path, bool bPortfolio) {
+    if (CImageView* viewer = frame->Viewer()) viewer->AddToList(path, bPortfolio);
+  };
+  // Combined browsing: the favorites no longer selected leave the viewer's
+  // list. Otherwise the viewer shows one favorite and keeps it.
+  pane->refreshViewer = [frame, pane] {
+    CImageView* viewer = frame->Viewer();
+    if (!viewer || !gVFAV[VFAV_LOAD_ALL_PICTURES].bFlag) return;
+    std::vector<MyString> paths;
+    for (const CFavoritesNode* node : pane->Browsing().GetEntries()) {
+      paths.push_back(node->GetPath());
+      // "Select all subfolders" passed the entry's number to its subfolders.
+      std::vector<const CFavoritesNode*> pending(node->vChildren.begin(), node->vChildren.end());
+      while (!pending.empty()) {
+        const CFavoritesNode* child = pending.back();
+        pending.pop_back();
+        if (!child || child->nSelection != node->nSelection) continue;
+        paths.push_back(child->GetPath());
+        pending.insert(pending.end(), child->vChildren.begin(), child->vChildren.end());
+      }
+    }
+    viewer->KeepListGroups(paths);
+  };
   pane->showPopup = [] { return gVFAV[VFAV_SHOW_POPUP].bFlag != 0; };
   pane->autoUpdate = [] { return gVFAV[VFAV_AUTO_UPDATE].bFlag != 0; };
   pane->viewerFolder = [frame] {
@@ -264,21 +346,29 @@ int OpenDroppedFiles(CMainFrame* frame, const MyStringList& paths) {
   const auto answer = QMessageBox::question(
       frame, QString(), QObject::tr("Do you want to save this files as Lorimo slide ?"),
       QMessageBox::Yes | QMessageBox::No, QMessageBox::Yes);
-  if (answer != QMessageBox::Yes) return frame->OpenImage(images.front());
+  // The viewer walks the dropped images in drop order, whatever the answer.
+  const auto showDropped = [frame, &images] {
+    CImageView* viewer = frame->Viewer();
+    if (!viewer) return frame->OpenImage(images.front());
+    const int shown = viewer->ShowFiles(images);
+    if (shown && frame->StartupScreen()) frame->ShowViewer();
+    return shown;
+  };
+  if (answer != QMessageBox::Yes) return showDropped();
   QFileDialog dialog(frame, QObject::tr("Save Lorimo slides"));
   dialog.setAcceptMode(QFileDialog::AcceptSave);
   dialog.setNameFilter(QObject::tr("Lorimo slides (*.lrm)"));
   dialog.setDefaultSuffix(QStringLiteral("lrm"));
-  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return 0;
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return showDropped();
   const MyString target = MyString::FromQString(dialog.selectedFiles().front());
   MyString error;
   if (!SaveImagesAsPortfolio(images, target, &error)) {
     QMessageBox::warning(frame, QObject::tr("Save portfolio"),
                          QObject::tr("Unable to save the portfolio %1:\n%2")
                              .arg(target.ToQString(), error.ToQString()));
-    return frame->OpenImage(images.front());
+    return showDropped();
   }
-  // The viewer walks the dropped images in drop order, with the portfolio's delays.
+  // The same images, now with the portfolio's path and delays.
   return frame->ShowPortfolio(target);
 }
 

@@ -60,6 +60,17 @@ int CFavoritesBrowsing::Deselect(CFavoritesNode* node) {
   return 1;
 }
 
+void CFavoritesBrowsing::Forget(const CFavoritesNode* gone, int32_t selection) {
+  const int index = IndexOf(gone);
+  if (index < 0) return;
+  m_entries.erase(m_entries.begin() + index);
+  if (m_nCurrent > index) --m_nCurrent;
+  m_nCurrent = m_entries.empty() ? -1 : std::min(m_nCurrent, GetCount() - 1);
+  if (selection <= 0) return;
+  if (m_pRoot) m_pRoot->RecalculateSelections(selection);
+  if (selection <= m_nLastSelection) --m_nLastSelection;
+}
+
 int CFavoritesBrowsing::SelectRange(const std::vector<CFavoritesNode*>& fromLastToClicked) {
   Clear();
   for (CFavoritesNode* node : fromLastToClicked) {

@@ -33,6 +33,9 @@ class CFavoritesBrowsing {
   int Toggle(CFavoritesNode* node);
   // Takes node's selection away as Toggle does; 0 when it had none.
   int Deselect(CFavoritesNode* node);
+  // A node already freed (its folder went from disk) leaves the list by its
+  // pointer alone; the numbers above its selection close the gap.
+  void Forget(const CFavoritesNode* gone, int32_t selection);
   // A Shift+click: the visible items from the last clicked one (first) to
   // the clicked one; the first gets 1 and is current, the others the next
   // numbers, favorites folders skipped. Returns how many are listed.

@@ -20,11 +20,14 @@
 #include <QTimer>
 #include <QToolTip>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <set>
 
 #include "browse/folderwatcher.h"
 #include "collections/droppedfiles.h"
+#include "collections/favoritesdialogs.h"
 #include "corekit/filelock.h"
 #include "nestbook/favoritesfile.h"
 #include "nestbook/threadupdate.h"
@@ -452,17 +455,23 @@ EFavoritesMove CFavoritesPane::MoveNode(CFavoritesNode* dragged, CFavoritesNode*
 }
 
 int CFavoritesPane::RemoveItem(QTreeWidgetItem* item) {
-  CFavoritesNode* node = TVTGetItemData(item);
+  return RemoveFavorite(TVTGetItemData(item));
+}
+
+int CFavoritesPane::RemoveFavorite(CFavoritesNode* node) {
   if (!node || !node->pParent) return 0;
   const int before = m_browsing.GetCount();
   RemoveSubtreeSelections(node);
   const bool removed = m_browsing.GetCount() != before;
   CFavoritesNode* parent = node->pParent;
-  QTreeWidgetItem* parentItem = item->parent();
-  if (m_pLastClicked == item) m_pLastClicked = nullptr;
-  m_pTree->blockSignals(true);
-  delete item;
-  m_pTree->blockSignals(false);
+  QTreeWidgetItem* item = ItemOf(node);
+  QTreeWidgetItem* parentItem = item ? item->parent() : nullptr;
+  if (item) {
+    if (m_pLastClicked == item) m_pLastClicked = nullptr;
+    m_pTree->blockSignals(true);
+    delete item;
+    m_pTree->blockSignals(false);
+  }
   if (IsListedSubfolder(node)) {
     node->bDeleted = 1;
     parent->bKeep = 1;
@@ -477,6 +486,43 @@ int CFavoritesPane::RemoveItem(QTreeWidgetItem* item) {
   if (removed && refreshViewer) refreshViewer();
   UpdatePanel();
   return 1;
+}
+
+int CFavoritesPane::MoveFavorite(CFavoritesNode* node, bool bUp) {
+  if (!node || !node->pParent) return 0;
+  CFavoritesNode* parent = node->pParent;
+  if (!(bUp ? parent->MoveNodeUp(node) : parent->MoveNodeDown(node))) return 0;
+  RefreshChildren(parent);
+  if (favoritesChanged) favoritesChanged();
+  return 1;
+}
+
+void CFavoritesPane::RefreshChildren(CFavoritesNode* parent) {
+  if (!parent || !m_bLoaded) return;
+  QTreeWidgetItem* parentItem = parent->pParent ? ItemOf(parent) : nullptr;
+  if (parent->pParent && !parentItem) return;
+  m_pTree->blockSignals(true);
+  if (!parentItem || parentItem->childCount() > 0)
+    TVTRefreshNode2(m_pTree, parentItem, parent, FAV_TYPE_ALL, false);
+  else
+    TVTReplaceNode(m_pTree, parentItem, parent);  // an expand button now
+  m_pTree->blockSignals(false);
+  UpdatePanel();
+  m_pTree->viewport()->update();
+}
+
+void CFavoritesPane::RestoreNames(CFavoritesNode* node) {
+  if (!m_pRoot) return;
+  std::vector<CFavoritesNode*> nodes;
+  Collect(node ? node : m_pRoot.get(), nodes);
+  for (CFavoritesNode* each : nodes)
+    if (each->pParent && each->nType != FAV_TYPE_FOLDER) each->RestoreName();
+  // The labels follow their nodes.
+  m_pTree->blockSignals(true);
+  for (QTreeWidgetItemIterator it(m_pTree); *it; ++it)
+    if (const CFavoritesNode* shown = TVTGetItemData(*it)) TVTSetText(*it, shown->GetName());
+  m_pTree->blockSignals(false);
+  if (favoritesChanged) favoritesChanged();
 }
 
 int CFavoritesPane::SelectAllSubfolders(QTreeWidgetItem* item, bool ctrl) {
@@ -563,14 +609,51 @@ bool CFavoritesPane::HandOver(bool bForward) {
 
 void CFavoritesPane::OnFolderChanged(const MyString& path) {
   if (!m_bLoaded || !m_pRoot) return;
+  if (relistViewer) relistViewer(path);
   CFavoritesNode::NodeList chain;
   if (!m_pRoot->FindSimpleNode(path.c_str(), FAV_TYPE_DIRECTORY, chain)) return;
   CFavoritesNode* favorite = chain.back();
+  // Subfolders that go from disk are freed: the browsing list must not keep
+  // pointing at them.
+  std::vector<std::pair<const CFavoritesNode*, int32_t>> selected;
+  for (const CFavoritesNode* entry : m_browsing.GetEntries())
+    selected.emplace_back(entry, entry->nSelection);
   bool changed = false;
   while (favorite->UpdateFromHDD()) changed = true;
   if (!changed) return;
-  if (QTreeWidgetItem* item = ItemOf(favorite))
-    if (item->childCount() > 0) UpdateNode(item);
+  std::vector<CFavoritesNode*> alive;
+  Collect(m_pRoot.get(), alive);
+  const std::set<const CFavoritesNode*> present(alive.begin(), alive.end());
+  bool forgot = false;
+  for (const auto& [entry, selection] : selected) {
+    if (present.count(entry)) continue;
+    m_browsing.Forget(entry, selection);
+    forgot = true;
+  }
+  // Every shown level below the favorite follows, top down: a refresh drops
+  // the items of freed nodes before their children are looked at.
+  if (QTreeWidgetItem* item = ItemOf(favorite)) {
+    std::vector<QTreeWidgetItem*> pending{item};
+    m_pTree->blockSignals(true);
+    while (!pending.empty()) {
+      QTreeWidgetItem* each = pending.back();
+      pending.pop_back();
+      if (each->childCount() == 0) continue;
+      TVTRefreshNode2(m_pTree, each, TVTGetItemData(each), FAV_TYPE_ALL, false);
+      for (int c = 0; c < each->childCount(); ++c) pending.push_back(each->child(c));
+    }
+    m_pTree->blockSignals(false);
+  }
+  ForgetGoneItems();
+  m_pTree->viewport()->update();
+  if (forgot && refreshViewer) refreshViewer();
+}
+
+void CFavoritesPane::ForgetGoneItems() {
+  std::set<const QTreeWidgetItem*> items;
+  for (QTreeWidgetItemIterator it(m_pTree); *it; ++it) items.insert(*it);
+  for (QTreeWidgetItem** kept : {&m_pLastClicked, &m_pDragged, &m_pHoverItem})
+    if (*kept && !items.count(*kept)) *kept = nullptr;
 }
 
 void CFavoritesPane::UpdateNode(QTreeWidgetItem* item) {
@@ -609,6 +692,7 @@ bool CFavoritesPane::IsCommandEnabled(int id) const {
   switch (id) {
     case IDM_ADD_FAVORITE_DIRECTORY:
     case IDM_ADD_FAVORITE_PORTFOLIO:
+    case IDM_FAVORITES_MANAGER:
       return m_bLoaded;
     case IDM_EDIT_FAVORITE_PORTFOLIO:
       return node && node->nType == FAV_TYPE_PORTFOLIO;
@@ -631,22 +715,21 @@ int CFavoritesPane::RunCommand(int id) {
   QTreeWidgetItem* item = m_pTree->currentItem();
   CFavoritesNode* node = CurrentNode();
   switch (id) {
-    case IDM_ADD_FAVORITE_DIRECTORY: {
-      const QString folder = QFileDialog::getExistingDirectory(
-          this, tr("Please choose your favorite directory."), QDir::homePath());
-      if (folder.isEmpty()) return 0;
-      AddFavorites({MyString::FromQString(folder)}, FAV_TYPE_DIRECTORY,
-                   node ? node->GetFriendNode() : nullptr);
-      return 1;
-    }
+    case IDM_ADD_FAVORITE_DIRECTORY:
     case IDM_ADD_FAVORITE_PORTFOLIO: {
-      const QStringList files =
-          QFileDialog::getOpenFileNames(this, tr("Add Favorites - Portfolio files"),
-                                        QDir::homePath(), tr("Lorimo slides (*.lrm)"));
-      std::vector<MyString> paths;
-      for (const QString& file : files) paths.push_back(MyString::FromQString(file));
-      if (paths.empty()) return 0;
-      AddFavorites(paths, FAV_TYPE_PORTFOLIO, node ? node->GetFriendNode() : nullptr);
+      CDlgAddFavorites dialog(
+          this, id == IDM_ADD_FAVORITE_DIRECTORY ? FAV_TYPE_DIRECTORY : FAV_TYPE_PORTFOLIO, this);
+      dialog.newPortfolio = [this] {
+        if (editPortfolio) editPortfolio(MyString());
+      };
+      return dialog.DoModal() == IDOK ? 1 : 0;
+    }
+    case IDM_FAVORITES_MANAGER: {
+      CDlgFavoritesManager manager(this, this);
+      manager.newPortfolio = [this] {
+        if (editPortfolio) editPortfolio(MyString());
+      };
+      manager.DoModal();
       return 1;
     }
     case IDM_EDIT_FAVORITE_PORTFOLIO:
@@ -700,28 +783,35 @@ int CFavoritesPane::AddFavorites(const std::vector<MyString>& paths, int32_t typ
   if (!added) return 0;
   UpdatePanel();
   RefreshTree();
-  if (QTreeWidgetItem* item = ItemOf(folder)) {
-    if (item->childCount() > 0) UpdateNode(item);
-    item->setExpanded(true);
-    m_pTree->scrollToItem(item);
+  if (folder != m_pRoot.get()) {
+    // Revealed however deep it lies: its chain is loaded and expanded.
+    QTreeWidgetItem* item = RevealNode(folder);
+    if (item && item->childCount() > 0) UpdateNode(item);
+    if (item) item->setExpanded(true);
   }
   if (favoritesChanged) favoritesChanged();
   return added;
 }
 
-void CFavoritesPane::ChooseNode(CFavoritesNode* node) {
-  if (!node || !m_bLoaded) return;
+QTreeWidgetItem* CFavoritesPane::RevealNode(CFavoritesNode* node) {
   CFavoritesNode::NodeList chain;
   for (CFavoritesNode* up = node; up && up->pParent; up = up->pParent)
     chain.insert(chain.begin(), up);
   m_pTree->blockSignals(true);
   QTreeWidgetItem* item = TVTLoadItemFromChain(m_pTree, chain, FAV_TYPE_ALL);
   m_pTree->blockSignals(false);
-  if (!item) return;
+  if (!item) return nullptr;
   for (QTreeWidgetItem* up = item->parent(); up; up = up->parent())
     if (CFavoritesNode* upNode = TVTGetItemData(up)) upNode->bExpanded = 1;
-  m_pTree->setCurrentItem(item);
   m_pTree->scrollToItem(item);
+  return item;
+}
+
+void CFavoritesPane::ChooseNode(CFavoritesNode* node) {
+  if (!node || !m_bLoaded) return;
+  QTreeWidgetItem* item = RevealNode(node);
+  if (!item) return;
+  m_pTree->setCurrentItem(item);
   ClickItem(item, Qt::NoModifier);
 }
 

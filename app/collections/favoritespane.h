@@ -49,6 +49,9 @@ class CFavoritesPane : public QWidget {
   std::function<void(const MyString& path, bool bPortfolio)> appendToViewer;
   // The viewer's list is rebuilt from the browsing list (after a removal).
   std::function<void()> refreshViewer;
+  // A folder changed on disk: the favorites the viewer walks together list
+  // it again, keeping the shown image.
+  std::function<void(const MyString& folder)> relistViewer;
   std::function<bool()> combinedBrowsing;
   // "Show pop-up description for directories and portfolio files".
   std::function<bool()> showPopup;
@@ -83,6 +86,14 @@ class CFavoritesPane : public QWidget {
   EFavoritesMove MoveNode(CFavoritesNode* dragged, CFavoritesNode* target);
   // Remove (352) for the item; 1 when it went.
   int RemoveItem(QTreeWidgetItem* item);
+  // The same for a node that may have no item (the Favorites Manager).
+  int RemoveFavorite(CFavoritesNode* node);
+  // The manager's arrows: one place up or down in the user's order. 1 when
+  // moved.
+  int MoveFavorite(CFavoritesNode* node, bool bUp);
+  // "Restore" (node) and "Restore All" (null): names back to the folder or
+  // file names; favorites folders keep theirs.
+  void RestoreNames(CFavoritesNode* node);
   // Select all subfolders (3145); ctrl keeps the other selections.
   int SelectAllSubfolders(QTreeWidgetItem* item, bool ctrl);
   // Rename's result: refused names keep the old label.
@@ -97,6 +108,8 @@ class CFavoritesPane : public QWidget {
   void OnFolderChanged(const MyString& path);
   // Rebuilds the items from the tree (after the manager changed it).
   void RefreshTree();
+  // The items of parent's children follow its nodes (when they are shown).
+  void RefreshChildren(CFavoritesNode* parent);
 
   // The pane's commands (350 ... 3145) on the tree's current item: 1 when
   // carried out. Enabling as the context menu has it.
@@ -131,6 +144,10 @@ class CFavoritesPane : public QWidget {
   void OfferRemoval(QTreeWidgetItem* item, const MyString& path);
   void ShowContextMenu(const QPoint& pos);
   void UpdateNode(QTreeWidgetItem* item);
+  // Item pointers kept across events are dropped once their items went.
+  void ForgetGoneItems();
+  // Loads and expands the items down to node's; its item, or null.
+  QTreeWidgetItem* RevealNode(CFavoritesNode* node);
   std::vector<CFavoritesNode*> VisibleRange(QTreeWidgetItem* from, QTreeWidgetItem* to) const;
   void RemoveSubtreeSelections(CFavoritesNode* node);
   void Refuse(const QString& text);

@@ -160,21 +160,42 @@ void CMainMenu::SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& en
   QMenu* menu = m_menus[MM_FAVORITES];
   for (QAction* action : m_favorites) {
     menu->removeAction(action);
-    delete action;
+    if (!action->menu()) delete action;
   }
   m_favorites.clear();
+  // Their actions and entries go with them.
+  for (QMenu* sub : m_favoriteMenus) delete sub;
+  m_favoriteMenus.clear();
   for (const tagFAVORITESMENUENTRY& entry : entries) {
-    QAction* action = new QAction(entry.strText, menu);
     if (entry.bSeparatorBefore || (m_favorites.empty() && !menu->actions().isEmpty())) {
       QAction* separator = menu->addSeparator();
       m_favorites.push_back(separator);
     }
-    action->setData(entry.nId);
-    action->setCheckable(entry.bChecked);
-    action->setChecked(entry.bChecked);
-    menu->addAction(action);
+    m_favorites.push_back(AddFavoritesEntry(menu, entry));
+  }
+}
+
+QAction* CMainMenu::AddFavoritesEntry(QMenu* menu, const tagFAVORITESMENUENTRY& entry) {
+  QAction* action;
+  if (entry.fillSubmenu) {
+    auto* sub = new QMenu(entry.strText, menu);
+    if (menu == m_menus[MM_FAVORITES]) m_favoriteMenus.push_back(sub);
+    action = sub->menuAction();
+    connect(sub, &QMenu::aboutToShow, this, [this, sub, fill = entry.fillSubmenu] {
+      // Sub-menus of the last opening go with their entries.
+      for (QMenu* old : sub->findChildren<QMenu*>(QString(), Qt::FindDirectChildrenOnly))
+        old->deleteLater();
+      sub->clear();
+      for (const tagFAVORITESMENUENTRY& child : fill()) AddFavoritesEntry(sub, child);
+    });
+  } else {
+    action = new QAction(entry.strText, menu);
     const int id = entry.nId;
     connect(action, &QAction::triggered, this, [this, id] { emit CommandChosen(id); });
-    m_favorites.push_back(action);
   }
+  action->setData(entry.nId);
+  action->setCheckable(entry.bChecked);
+  action->setChecked(entry.bChecked);
+  menu->addAction(action);
+  return action;
 }

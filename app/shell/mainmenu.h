@@ -8,6 +8,7 @@
 #include <QObject>
 #include <QString>
 #include <array>
+#include <functional>
 #include <map>
 #include <vector>
 
@@ -24,6 +25,9 @@ struct tagFAVORITESMENUENTRY {
   QString strText;
   bool bChecked = false;
   bool bSeparatorBefore = false;
+  // Favorites only: the entries of its sub-menu, asked for each time the
+  // sub-menu opens. Null: a plain entry.
+  std::function<std::vector<tagFAVORITESMENUENTRY>()> fillSubmenu;
 };
 
 class CMainMenu : public QObject {
@@ -43,6 +47,9 @@ class CMainMenu : public QObject {
   // The favorites entries, at the end of the Favorites menu; replaces those
   // given before.
   void SetFavoritesEntries(const std::vector<tagFAVORITESMENUENTRY>& entries);
+  // One entry added to a favorites menu or sub-menu; a sub-menu's own
+  // entries are made when it opens.
+  QAction* AddFavoritesEntry(QMenu* menu, const tagFAVORITESMENUENTRY& entry);
   // The plug-ins' entries, at the end of menu (Tools, View); replaces those
   // given before for that menu.
   void SetPluginEntries(MAINMENU menu, const std::vector<tagFAVORITESMENUENTRY>& entries);
@@ -68,6 +75,7 @@ class CMainMenu : public QObject {
   std::map<int, QAction*> m_actions;
   std::map<QString, QMenu*> m_submenus;  // by menu and title
   std::vector<QAction*> m_favorites;
+  std::vector<QMenu*> m_favoriteMenus;                   // the favorites' sub-menus
   std::map<int, std::vector<QAction*>> m_pluginEntries;  // by menu
   std::vector<QShortcut*> m_shortcuts;
 };

@@ -8,11 +8,13 @@
 #include <QTreeWidget>
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <thread>
 
 #include <gtest/gtest.h>
 
+#include "collections/favoritesdialogs.h"
 #include "corekit/filelock.h"
 #include "corekit/straw.h"
 #include "nestbook/favoritesfile.h"
@@ -209,4 +211,120 @@ TEST_F(FavoritesPane, FolderChangesOnDiskReachTheExpandedTree) {
   pane->OnFolderChanged(W(dir / "alps"));
   ASSERT_EQ(alps->childCount(), 1);
   EXPECT_EQ(alps->child(0)->text(0), QStringLiteral("day2"));
+}
+
+TEST_F(FavoritesPane, AddDialogAndManagerChangeTheTreeThePaneAndTheFile) {
+  fs::create_directories(dir / "sea");
+  fs::create_directories(dir / "lake");
+  auto pane = Open();
+  CFavoritesNode* root = pane->Root();
+  CFavoritesNode* trips = Child(root, u"Trips");
+  CFavoritesNode* beach = Child(root, u"beach");
+  pane->Tree()->setCurrentItem(pane->ItemOf(trips));
+  {
+    // Starts in the folder of the pane's item; the new folder is made there.
+    CDlgAddFavorites add(pane.get(), FAV_TYPE_DIRECTORY);
+    EXPECT_EQ(add.ChosenFolder(), trips);
+    EXPECT_EQ(add.CreateFolder(MyString(u"  ")), nullptr);
+    CFavoritesNode* water = add.CreateFolder(MyString(u"Water"));
+    ASSERT_NE(water, nullptr);
+    EXPECT_EQ(water->pParent, trips);
+    EXPECT_EQ(add.ChosenFolder(), water);
+    add.SetPaths({W(dir / "sea"), W(dir / "lake")});
+    EXPECT_EQ(
+        add.GetPathText(),
+        QStringLiteral("'%1' '%2' ").arg(W(dir / "sea").ToQString(), W(dir / "lake").ToQString()));
+    add.SendCommand(IDOK);
+    EXPECT_EQ(add.GetDialogResult(), IDOK);
+    QTreeWidgetItem* waterItem = pane->ItemOf(water);
+    ASSERT_NE(waterItem, nullptr);
+    EXPECT_TRUE(waterItem->isExpanded());
+    ASSERT_EQ(waterItem->childCount(), 2);
+    EXPECT_EQ(waterItem->child(0)->text(0), QStringLiteral("lake"));
+  }
+
+  ASSERT_EQ(pane->RenameItem(pane->ItemOf(beach), MyString(u"Sand")), 1);
+  CDlgFavoritesManager manager(pane.get());
+  // The arrows reorder the user's order, and the pane's items with it;
+  // never past a sibling of another type.
+  CFavoritesNode* water = Child(trips, u"Water");
+  manager.Select(water);
+  ASSERT_EQ(manager.Selected(), water);
+  manager.SendCommand(IDC_FAV_UP);
+  EXPECT_EQ(pane->ItemOf(trips)->child(0)->text(0), QStringLiteral("Water"));
+  EXPECT_EQ(manager.Selected(), water);
+  manager.SendCommand(IDC_FAV_UP);
+  EXPECT_EQ(pane->ItemOf(trips)->child(0)->text(0), QStringLiteral("Water"));
+  manager.SendCommand(IDC_FAV_DOWN);
+  manager.SendCommand(IDC_FAV_DOWN);
+  EXPECT_EQ(pane->ItemOf(trips)->child(1)->text(0), QStringLiteral("Water"));
+  EXPECT_EQ(pane->ItemOf(trips)->child(2)->text(0), QStringLiteral("alps"));
+  CFavoritesNode* show = Child(root, u"show");
+  manager.SendCommand(IDC_FAV_RESTORE_ALL);
+  EXPECT_EQ(pane->ItemOf(beach)->text(0), QStringLiteral("beach"));
+  EXPECT_EQ(pane->ItemOf(show)->text(0), QStringLiteral("missing"));
+  // Move to... keeps the drag rules.
+  CFavoritesNode* inner = Child(trips, u"Inner");
+  manager.Select(inner);
+  EXPECT_EQ(manager.MoveTo(trips), 0);
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("It is already in that folder"));
+  manager.Select(beach);
+  EXPECT_EQ(manager.MoveTo(inner), 1);
+  EXPECT_EQ(beach->pParent, inner);
+  EXPECT_EQ(manager.Selected(), beach);
+  manager.Select(show);
+  manager.SendCommand(IDC_FAV_REMOVE);
+  EXPECT_EQ(Child(root, u"missing"), nullptr);
+  EXPECT_EQ(pane->Tree()->topLevelItemCount(), 1);
+  pane.reset();
+
+  auto again = Open();
+  CFavoritesNode* tripsAgain = Child(again->Root(), u"Trips");
+  ASSERT_NE(tripsAgain, nullptr);
+  CFavoritesNode* waterAgain = Child(tripsAgain, u"Water");
+  ASSERT_NE(waterAgain, nullptr);
+  EXPECT_NE(Child(waterAgain, u"sea"), nullptr);
+  EXPECT_NE(Child(Child(tripsAgain, u"Inner"), u"beach"), nullptr);
+  EXPECT_EQ(again->Root()->vChildren.size(), 1u);
+}
+
+TEST_F(FavoritesPane, TheWatcherThreadDeliversFolderChangesToTheTree) {
+  fs::create_directories(dir / "alps" / "day1" / "morning");
+  auto pane = std::make_unique<CFavoritesPane>(nullptr, W(file));
+  pane->autoUpdate = [] { return true; };
+  ASSERT_TRUE(pane->WaitLoaded());
+  ASSERT_TRUE(testsupport::WaitFor([&] { return pane->Updates()->GetWatchedCount() == 2; },
+                                   std::chrono::seconds(10)));
+  CFavoritesNode* trips = Child(pane->Root(), u"Trips");
+  pane->ItemOf(trips)->setExpanded(true);
+  QTreeWidgetItem* alps = pane->ItemOf(Child(trips, u"alps"));
+  alps->setExpanded(true);
+  QTreeWidgetItem* day1 = alps->child(0);
+  day1->setExpanded(true);
+  ASSERT_EQ(day1->childCount(), 1);
+  const auto pumpUntil = [](const std::function<bool()>& done) {
+    return testsupport::WaitFor(
+        [&] {
+          QCoreApplication::processEvents();
+          return done();
+        },
+        std::chrono::seconds(10));
+  };
+  // Nobody calls OnFolderChanged here: only the watcher's thread tells.
+  fs::create_directories(dir / "alps" / "day2");
+  ASSERT_TRUE(pumpUntil([&] { return alps->childCount() == 2; }));
+  EXPECT_EQ(alps->child(1)->text(0), QStringLiteral("day2"));
+  // A change a level deeper reaches the expanded item there.
+  fs::create_directories(dir / "alps" / "day1" / "evening");
+  ASSERT_TRUE(pumpUntil([&] { return day1->childCount() == 2; }));
+  // A selected subfolder removed on disk leaves the browsing list.
+  QTreeWidgetItem* evening = day1->child(0);
+  ASSERT_EQ(evening->text(0), QStringLiteral("evening"));
+  pane->ClickItem(evening, Qt::ControlModifier);
+  ASSERT_EQ(pane->Browsing().GetCount(), 1);
+  fs::remove(dir / "alps" / "day1" / "evening");
+  ASSERT_TRUE(pumpUntil([&] { return day1->childCount() == 1; }));
+  EXPECT_EQ(pane->Browsing().GetCount(), 0);
+  EXPECT_EQ(pane->Browsing().GetCurrentNode(), nullptr);
 }

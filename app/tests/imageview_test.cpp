@@ -4,6 +4,8 @@
 #include "viewer/imageview.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMouseEvent>
@@ -342,6 +344,45 @@ TEST_F(Viewer, PortfolioSlideDelayHoldsTheFirstSlide) {
   EXPECT_EQ(Current(), 0);
   EXPECT_TRUE(m_view->Slideshow().IsRunning());
   m_view->StopAutoplay();
+}
+
+TEST_F(Viewer, APortfolioPlaysInItsOrderHoldingEachSlideForItsDelay) {
+  gVO[VO_ROLL_OVER].bFlag = 0;
+  m_settings.dwAutoPlayMiliseconds = 100;
+  // Not the folder's order; 0 takes the setting.
+  const std::vector<std::pair<const char*, int>> slides{
+      {"c.png", 400}, {"a.png", 0}, {"e.png", 250}, {"b.png", 150}};
+  CSlidesFile portfolio;
+  for (const auto& [name, delay] : slides) portfolio.Append(Path(name), delay);
+  const MyString file = CStrAW::FromPath(m_dir / "show.lrm");
+  ASSERT_EQ(portfolio.Save(file), 1);
+  QElapsedTimer clock;
+  std::vector<std::pair<QString, qint64>> shown;
+  QObject::connect(m_view, &CImageView::CurrentImageChanged, [&](const QString& path, int) {
+    shown.emplace_back(QFileInfo(path).fileName(), clock.elapsed());
+  });
+  ASSERT_EQ(m_view->OpenPortfolio(file), 1);
+  clock.start();
+  shown.clear();
+  Command(IDM_AUTOPLAY);
+  ASSERT_TRUE(m_view->Slideshow().IsRunning());
+  // The last slide without roll-over ends the show.
+  ASSERT_TRUE(testsupport::WaitFor([this] { return !m_view->Slideshow().IsRunning(); },
+                                   std::chrono::seconds(20)));
+  ASSERT_EQ(shown.size(), 3u);
+  EXPECT_EQ(shown[0].first, QStringLiteral("a.png"));
+  EXPECT_EQ(shown[1].first, QStringLiteral("e.png"));
+  EXPECT_EQ(shown[2].first, QStringLiteral("b.png"));
+  // Each slide stays its own delay (a coarse timer may fire 5 % early);
+  // loosely bounded above, as loads and a busy machine add to it.
+  const qint64 held[] = {shown[0].second, shown[1].second - shown[0].second,
+                         shown[2].second - shown[1].second};
+  const qint64 wanted[] = {400, 100, 250};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_GE(held[i], wanted[i] * 94 / 100 - 5) << i;
+    EXPECT_LT(held[i], wanted[i] + 3000) << i;
+  }
+  EXPECT_EQ(Current(), 3);
 }
 
 TEST_F(Viewer, AFailedLoadShowsNoImageAndSaysWhy) {

@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QShortcut>
 #include <QTest>
 #include <map>
@@ -225,6 +226,49 @@ TEST(MainMenu, FavoritesEntriesAreAddedAndReplaced) {
   frame.MainMenu().SetFavoritesEntries({{first, QStringLiteral("Holiday")}});
   EXPECT_EQ(frame.MainMenu().GetAction(second), nullptr);
   EXPECT_NE(frame.MainMenu().GetAction(first), nullptr);
+}
+
+TEST(MainMenu, FavoritesSubMenusAreFilledEachTimeTheyOpen) {
+  CLorimoSettings settings;
+  CMainFrame frame(nullptr, &settings);
+  CStateViewer favorites;
+  frame.Router().SetTarget(CO_FAVORITES, &favorites);
+  CCommandRouter& router = frame.Router();
+  int fills = 0;
+  tagFAVORITESMENUENTRY trips{router.HandOutFavoritesId(), QStringLiteral("Trips")};
+  trips.fillSubmenu = [&] {
+    ++fills;
+    tagFAVORITESMENUENTRY alps{router.HandOutFavoritesId(), QStringLiteral("alps"), true};
+    alps.fillSubmenu = [&router] {
+      return std::vector<tagFAVORITESMENUENTRY>{
+          {router.HandOutFavoritesId(), QStringLiteral("day1")}};
+    };
+    return std::vector<tagFAVORITESMENUENTRY>{
+        alps, {router.HandOutFavoritesId(), QStringLiteral("beach")}};
+  };
+  frame.MainMenu().SetFavoritesEntries({trips});
+  QMenu* sub = frame.MainMenu().GetAction(trips.nId)->menu();
+  ASSERT_NE(sub, nullptr);
+  EXPECT_EQ(fills, 0);
+  for (int opening = 1; opening <= 2; ++opening) {
+    emit sub->aboutToShow();
+    EXPECT_EQ(fills, opening);
+    ASSERT_EQ(sub->actions().size(), 2);
+    EXPECT_TRUE(sub->actions()[0]->isChecked());
+    QMenu* nested = sub->actions()[0]->menu();
+    ASSERT_NE(nested, nullptr);
+    emit nested->aboutToShow();
+    ASSERT_EQ(nested->actions().size(), 1);
+    EXPECT_EQ(nested->actions()[0]->text(), QStringLiteral("day1"));
+  }
+  const int beach = sub->actions()[1]->data().toInt();
+  sub->actions()[1]->trigger();
+  EXPECT_EQ(favorites.ran, std::vector<int>{beach});
+  // Rebuilt: the sub-menu goes with its entries.
+  QPointer<QMenu> gone(sub);
+  frame.MainMenu().SetFavoritesEntries({});
+  EXPECT_TRUE(gone.isNull());
+  EXPECT_EQ(frame.MainMenu().GetAction(trips.nId), nullptr);
 }
 
 TEST(Accelerators, KeysOfTheTableSendTheirCommands) {

@@ -1,5 +1,8 @@
 #include "viewer/imagestepper.h"
 
+#include <QDir>
+#include <QStringList>
+#include <algorithm>
 #include <mutex>
 #include <unordered_map>
 
@@ -35,6 +38,7 @@ bool CImageStepper::IsListing() const {
 
 void CImageStepper::ListOnWorker(const MyString& folder, bool bShowFirst) {
   m_bShowFirstOnSwap = bShowFirst;
+  if (!folder.IsEmpty()) m_bAwaitingFolder = true;
   const uint64_t generation = ++m_nListGeneration;
   std::lock_guard<std::mutex> lock(m_listerMutex);
   m_strListFolder = folder;
@@ -109,6 +113,11 @@ void CImageStepper::SwapIn(std::shared_ptr<SortDir> list, uint64_t generation) {
   }
   // The old list goes with the last reference, here.
   list.reset();
+  m_bAwaitingFolder = false;
+  std::vector<tagPENDINGGROUP> pending;
+  pending.swap(m_pending);
+  for (const tagPENDINGGROUP& group : pending)
+    AppendGroup(group.strPath, group.bPortfolio, group.slides);
   // A shown file gone meanwhile gives way to what holds its place.
   AfterListChanged(bShowFirst || !bKept);
 }
@@ -186,6 +195,7 @@ void CImageStepper::ReadPortfolioDelays(const std::vector<CSlide>& slides) {
 
 int CImageStepper::OpenFile(const MyString& path, const tagSTEPOPTIONS& options) {
   if (!AskToSave()) return 0;
+  ForgetPendingGroups();
   m_strPortfolio = MyString();
   m_delays.clear();
   if (m_bListOnWorker) {
@@ -209,6 +219,7 @@ int CImageStepper::OpenFile(const MyString& path, const tagSTEPOPTIONS& options)
 
 int CImageStepper::OpenFolder(const MyString& folder, const tagSTEPOPTIONS& options) {
   if (!AskToSave()) return 0;
+  ForgetPendingGroups();
   m_strPortfolio = MyString();
   m_delays.clear();
   if (m_bListOnWorker) {
@@ -239,6 +250,7 @@ int CImageStepper::OpenPortfolio(const MyString& path, const tagSTEPOPTIONS& opt
   if (!portfolio.Load(path)) return -1;
   if (!AskToSave()) return 0;
   DropListing();
+  ForgetPendingGroups();
   std::vector<MyString> slides;
   for (const CSlide& slide : portfolio.GetSlides()) slides.push_back(slide.strPath);
   m_position.OpenPortfolio(path, slides);
@@ -349,11 +361,205 @@ int CImageStepper::Rescan(const tagSTEPOPTIONS& options, bool bOnWorker) {
 
 void CImageStepper::Clear() {
   DropListing();
+  ForgetPendingGroups();
   m_position.Clear();
   m_strPortfolio = MyString();
   m_delays.clear();
   m_nDelivered = ++m_nRequest;
   ForgetShown();
+}
+
+void CImageStepper::ForgetPendingGroups() {
+  m_pending.clear();
+  m_bAwaitingFolder = false;
+}
+
+void CImageStepper::AppendGroup(const MyString& path, bool bPortfolio,
+                                const std::vector<CSlide>& slides) {
+  ListGuard guard(m_position.GetLock());
+  const int before = m_position.GetList().GetLengthFileList();
+  const bool bShow = !m_position.HasImage();
+  if (bPortfolio) {
+    std::vector<MyString> paths;
+    for (const CSlide& slide : slides) paths.push_back(slide.strPath);
+    m_position.AddPortfolioGroup(path, paths, bShow);
+  } else {
+    m_position.AddFolderGroup(path, bShow);
+  }
+  // One delay per entry once any group has its own.
+  if (!bPortfolio && m_delays.empty()) return;
+  m_delays.resize(size_t(before), 0);
+  const SortDir& list = m_position.GetList();
+  int entry = before;
+  for (const CSlide& slide : slides) {
+    if (slide.strPath.IsEmpty()) continue;
+    const CFileEntry* listed = list.GetEntry(entry);
+    if (!listed || !(listed->strPath == slide.strPath)) continue;
+    m_delays.push_back(slide.nDelay);
+    ++entry;
+  }
+  m_delays.resize(size_t(list.GetLengthFileList()), 0);
+}
+
+int CImageStepper::AddGroup(const MyString& path, bool bPortfolio, const tagSTEPOPTIONS& options) {
+  std::vector<CSlide> slides;
+  if (bPortfolio) {
+    CSlidesFile portfolio;
+    if (!portfolio.Load(path)) return 0;
+    slides = portfolio.GetSlides();
+  }
+  if (m_bAwaitingFolder) {
+    m_pending.push_back({path, bPortfolio, std::move(slides)});
+    return 1;
+  }
+  const bool bHadImage = m_position.HasImage();
+  AppendGroup(path, bPortfolio, slides);
+  if (!bHadImage && m_position.HasImage()) {
+    LoadHere(options);
+    if (onListSwapped) onListSwapped(true);
+  } else {
+    // The shown image keeps its place; its neighbours may be new.
+    m_lastOptions = options;
+    AfterListChanged(false);
+  }
+  return 1;
+}
+
+int CImageStepper::KeepGroups(const std::vector<MyString>& paths, const tagSTEPOPTIONS& options) {
+  if (paths.empty()) return 0;
+  QStringList keep;
+  for (const MyString& path : paths) keep.push_back(QDir::cleanPath(path.ToQString()));
+  // Waiting groups follow the same rule.
+  std::erase_if(m_pending, [&keep](const tagPENDINGGROUP& group) {
+    return !keep.contains(QDir::cleanPath(group.strPath.ToQString()));
+  });
+  int removed = 0;
+  bool bShownGone = false;
+  {
+    ListGuard guard(m_position.GetLock());
+    const MyString shown = m_position.GetCurrentPath();
+    SortDir& list = m_position.GetList();
+    for (int group = list.GetGroupCount() - 1; group >= 0; --group) {
+      const CInfoBrowse* info = list.GetInfoBrowse(group);
+      if (!info || keep.contains(QDir::cleanPath(info->strName.ToQString()))) continue;
+      int first = 0, last = -1;
+      const bool bFiles = list.GetGroupFileRange(group, &first, &last);
+      if (!m_position.RemoveGroup(group)) continue;
+      if (bFiles && size_t(first) < m_delays.size())
+        m_delays.erase(m_delays.begin() + first,
+                       m_delays.begin() + std::min<size_t>(size_t(last) + 1, m_delays.size()));
+      ++removed;
+    }
+    bShownGone = removed > 0 && !(m_position.GetCurrentPath() == shown);
+  }
+  if (!removed) return 0;
+  m_lastOptions = options;
+  if (bShownGone && m_position.GetLast() < 0) {
+    // Nothing left to show.
+    m_nDelivered = ++m_nRequest;
+    ForgetShown();
+    if (onListSwapped) onListSwapped(true);
+  } else {
+    AfterListChanged(bShownGone);
+  }
+  return removed;
+}
+
+int CImageStepper::RelistGroups(const MyString& folder, const tagSTEPOPTIONS& options) {
+  // A listing on its way replaces the list anyway.
+  if (m_bAwaitingFolder) return 0;
+  const QString root = QDir::cleanPath(folder.ToQString());
+  struct tagGROUP {
+    MyString strName;
+    bool bRelist;
+    std::vector<MyString> paths;
+    std::vector<int32_t> delays;  // one per path, while the list has delays
+  };
+  std::vector<tagGROUP> groups;
+  MyString shown;
+  int relisted = 0;
+  {
+    ListGuard guard(m_position.GetLock());
+    const SortDir& list = m_position.GetList();
+    if (list.GetGroupCount() < 2) return 0;
+    shown = m_position.GetCurrentPath();
+    for (int group = 0; group < list.GetGroupCount(); ++group) {
+      const CInfoBrowse* info = list.GetInfoBrowse(group);
+      if (!info) continue;
+      const QString name = info->strName.ToQString();
+      const QString path = QDir::cleanPath(name);
+      // Folder groups end in a slash; portfolios keep their slides.
+      const bool relist = name.endsWith(QLatin1Char('/')) &&
+                          (path == root || path.startsWith(root + QLatin1Char('/')));
+      groups.push_back({info->strName, relist, {}, {}});
+      relisted += relist ? 1 : 0;
+      int first = 0, last = -1;
+      if (relist || !list.GetGroupFileRange(group, &first, &last)) continue;
+      for (int i = first; i <= last; ++i) {
+        const MyString& entry = list.GetEntry(i)->strPath;
+        groups.back().paths.push_back(entry);
+        if (size_t(i) < m_delays.size()) groups.back().delays.push_back(m_delays[size_t(i)]);
+      }
+    }
+  }
+  if (!relisted) return 0;
+  // Listed without the list lock; only this thread changes the list.
+  SortDir fresh;
+  for (const tagGROUP& group : groups) {
+    SortDir source;
+    if (group.bRelist) {
+      source.InitializeSortDir(group.strName, 10);
+      source.CreateSortedImageList();
+    } else {
+      for (const MyString& path : group.paths) source.PushImage(path);
+    }
+    fresh.Append(source.GetEntries(), group.strName);
+  }
+  const bool bHadDelays = !m_delays.empty();
+  bool bKept;
+  {
+    ListGuard guard(m_position.GetLock());
+    bKept = m_position.AdoptFolderList(fresh, shown);
+    m_delays.clear();
+    const SortDir& list = m_position.GetList();
+    // Each group's entries take their own delays in order; a file gone
+    // meanwhile is skipped in both.
+    for (size_t group = 0; bHadDelays && group < groups.size(); ++group) {
+      int first = 0, last = -1;
+      if (!list.GetGroupFileRange(int(group), &first, &last)) continue;
+      m_delays.resize(size_t(first), 0);
+      const tagGROUP& old = groups[group];
+      size_t slide = 0;
+      for (int i = first; i <= last; ++i) {
+        while (slide < old.delays.size() && !(old.paths[slide] == list.GetEntry(i)->strPath))
+          ++slide;
+        m_delays.push_back(slide < old.delays.size() ? old.delays[slide++] : 0);
+      }
+    }
+    if (bHadDelays) m_delays.resize(size_t(list.GetLengthFileList()), 0);
+  }
+  m_lastOptions = options;
+  AfterListChanged(!bKept);
+  return relisted;
+}
+
+int CImageStepper::OpenFiles(const std::vector<MyString>& files, const tagSTEPOPTIONS& options) {
+  if (!AskToSave()) return 0;
+  DropListing();
+  ForgetPendingGroups();
+  m_strPortfolio = MyString();
+  m_delays.clear();
+  {
+    ListGuard guard(m_position.GetLock());
+    m_position.Clear();
+    m_position.AddPortfolioGroup(MyString(), files, true);
+  }
+  if (!m_position.HasImage()) {
+    m_nDelivered = ++m_nRequest;
+    ForgetShown();
+    return 0;
+  }
+  return LoadHere(options);
 }
 
 void CImageStepper::ForgetShown() {

@@ -122,6 +122,25 @@ class CImageStepper : public QObject {
   // Empties the list (nothing is loaded).
   void Clear();
 
+  // Combined browsing: a folder's images, or a portfolio's slides with their
+  // delays, appended as a group of their own. The shown image stays; with
+  // none shown, the group's first entry is loaded here. A folder still being
+  // listed on the worker takes the group once it is swapped in. 1 when
+  // added (or waiting), 0 for a portfolio that cannot be read.
+  int AddGroup(const MyString& path, bool bPortfolio, const tagSTEPOPTIONS& options);
+  // The groups whose folder or portfolio is not among paths leave the list
+  // (nothing when paths is empty). When the shown image went with them,
+  // what follows them is loaded here. Returns how many groups went.
+  int KeepGroups(const std::vector<MyString>& paths, const tagSTEPOPTIONS& options);
+  // A folder changed on disk while the list holds several groups: the
+  // folder groups at or below folder are listed again in their places, the
+  // shown image staying current (what holds its place is loaded when it
+  // went). Returns how many groups were listed again.
+  int RelistGroups(const MyString& folder, const tagSTEPOPTIONS& options);
+  // Dropped files: the list is the files, in that order, and the first is
+  // loaded here. As OpenFolder otherwise.
+  int OpenFiles(const std::vector<MyString>& files, const tagSTEPOPTIONS& options);
+
  private:
   // Loads the current entry on this thread and hands it over. 1 loaded.
   int LoadHere(const tagSTEPOPTIONS& options);
@@ -149,6 +168,10 @@ class CImageStepper : public QObject {
   void AfterListChanged(bool bLoad);
   // Any list change the GUI thread makes outdates a running listing.
   void DropListing() { ++m_nListGeneration; }
+  // Appends a group now (GUI thread, list lock taken here).
+  void AppendGroup(const MyString& path, bool bPortfolio, const std::vector<CSlide>& slides);
+  // A new list is opened: groups waiting for the old one are dropped.
+  void ForgetPendingGroups();
 
   HWND m_hTarget = nullptr;
   CReadAhead* m_pReadAhead = nullptr;
@@ -160,6 +183,14 @@ class CImageStepper : public QObject {
   CListPosition m_position;
   MyString m_strPortfolio;
   std::vector<int32_t> m_delays;
+  // Groups added while a folder is listed on the worker (GUI thread).
+  struct tagPENDINGGROUP {
+    MyString strPath;
+    bool bPortfolio;
+    std::vector<CSlide> slides;
+  };
+  std::vector<tagPENDINGGROUP> m_pending;
+  bool m_bAwaitingFolder = false;
 
   // Requests are numbered; the newest one handed over wins.
   std::atomic<uint64_t> m_nRequest{0};

@@ -216,6 +216,30 @@ int CImageView::OpenPortfolio(const MyString& path) {
   return result;
 }
 
+int CImageView::AddToList(const MyString& path, bool bPortfolio) {
+  SyncOptions();
+  // The stepper tells of the list change (onListSwapped).
+  return m_pStepper->AddGroup(path, bPortfolio, StepOptions());
+}
+
+int CImageView::KeepListGroups(const std::vector<MyString>& paths) {
+  SyncOptions();
+  return m_pStepper->KeepGroups(paths, StepOptions());
+}
+
+int CImageView::RelistGroups(const MyString& folder) {
+  SyncOptions();
+  return m_pStepper->RelistGroups(folder, StepOptions());
+}
+
+int CImageView::ShowFiles(const std::vector<MyString>& files) {
+  SyncOptions();
+  const int result = m_pStepper->OpenFiles(files, StepOptions());
+  if (m_pStepper->Position().GetLast() < 0) ShowEmpty();
+  emit ListChanged();
+  return result;
+}
+
 int CImageView::ShowIndex(int index) {
   SyncOptions();
   return m_pStepper->ShowIndex(index, StepOptions());

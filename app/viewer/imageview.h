@@ -88,6 +88,21 @@ class CImageView : public QWidget, public CViewerOperations {
   int OpenPortfolio(const MyString& path);
   // Shows the list entry (a chosen thumbnail). 0 for a bad index.
   int ShowIndex(int index);
+  // Combined browsing of favorites: a folder's images, or a portfolio's
+  // slides, appended to the list as a group of their own; the shown image
+  // stays. 0 for a portfolio that cannot be read.
+  int AddToList(const MyString& path, bool bPortfolio);
+  // The list keeps only the groups of these folders and portfolios (a
+  // favorite deselected); nothing changes for an empty list of paths.
+  // Returns how many groups went.
+  int KeepListGroups(const std::vector<MyString>& paths);
+  // A folder changed on disk: a list of several groups lists the groups of
+  // that folder (and below) again, the shown image staying. Returns how
+  // many groups were listed again.
+  int RelistGroups(const MyString& folder);
+  // Files dropped together: they are the list, in drop order, and the
+  // first is shown. 0 when none can be shown.
+  int ShowFiles(const std::vector<MyString>& files);
   // "Save As" with the real dialogs; 1 when the image was saved.
   int SaveAs();
   // The document's image was replaced (a turned file): fitted and drawn as

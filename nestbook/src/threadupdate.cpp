@@ -137,20 +137,31 @@ std::vector<MyString> CThreadUpdate::GetItems() const {
 }
 
 void CThreadUpdate::Run(std::shared_ptr<State> state) {
-  auto watches = std::make_unique<CFolderWatchSet>();
+  std::unique_ptr<CFolderWatchSet> watches;
   Armed armed;
 
   auto arm = [&] {
-    watches = std::make_unique<CFolderWatchSet>();
+    auto fresh = std::make_unique<CFolderWatchSet>();
+    Armed next;
     {
       std::lock_guard<std::mutex> lock(state->mutex);
       const size_t count = std::min(state->items.size(), kMaxWatched);
-      armed.paths.assign(state->items.begin(), state->items.begin() + long(count));
+      next.paths.assign(state->items.begin(), state->items.begin() + long(count));
     }
-    armed.alive.assign(armed.paths.size(), false);
+    next.alive.assign(next.paths.size(), false);
     int watched = 0;
-    for (size_t i = 0; i < armed.paths.size(); ++i)
-      if ((armed.alive[i] = watches->AddRoot(i, CStrAW::w_toA(armed.paths[i])))) ++watched;
+    for (size_t i = 0; i < next.paths.size(); ++i)
+      if ((next.alive[i] = fresh->AddRoot(i, CStrAW::w_toA(next.paths[i])))) ++watched;
+    // The old watches stay until the new ones are in place; what they
+    // caught meanwhile is told, not dropped with them.
+    if (watches && !armed.paths.empty()) {
+      const tagFOLDERCHANGES pending = watches->ReadChanges(armed.paths.size());
+      std::lock_guard<std::mutex> lock(state->mutex);
+      for (size_t root = 0; root < pending.touched.size(); ++root)
+        if (pending.touched[root] && state->notify) state->notify(armed.paths[root]);
+    }
+    watches = std::move(fresh);
+    armed = std::move(next);
     state->watched = watched;
   };
 
