@@ -219,7 +219,9 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
     shortText = u"Cancelled";
   }
   // The codec layer gives RGB; an image a plug-in read may still need it.
-  if (failed && viewer && !cancelled && viewer->OfferToPlugins(path, &image, sizeHint)) {
+  MyString pluginReason;
+  if (failed && viewer && !cancelled &&
+      viewer->OfferToPlugins(path, &image, sizeHint, &pluginReason)) {
     failed = false;
     try {
       image.colorSpace(Magick::RGBColorspace);
@@ -228,6 +230,10 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
       shortText = CStrAW::a_toW(e.what());
       message += u"Decoder error loading " + path + u" !\n" + shortText;
     }
+  } else if (failed && !cancelled && !pluginReason.IsEmpty()) {
+    // The plug-in that takes such files knows better why this one failed.
+    shortText = pluginReason;
+    message += u"\nDecoder error loading " + path + u" !\n" + pluginReason;
   }
   if (failed) {
     std::lock_guard<std::mutex> lock(gErrorMutex);
