@@ -53,6 +53,11 @@ QImage PluginThumbnail(const MyString& path, const SIZE& box) {
   return image;
 }
 
+int PluginWrite(const MyString& path, const tagLORIMOBITMAP& bitmap, MyString* error) {
+  std::lock_guard<std::mutex> lock(gThumbnailMutex);
+  return gThumbnailHost ? gThumbnailHost->WriteWithPlugins(path, bitmap, error) : -1;
+}
+
 bool IsGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
 
 // Fixed text arrays a plug-in filled: an unterminated one is cut.
@@ -187,6 +192,7 @@ CPluginHost::CPluginHost(CMainFrame* frame)
     gThumbnailHost = this;
   }
   GetProgramHooks().pluginThumbnail = PluginThumbnail;
+  GetProgramHooks().pluginWrite = PluginWrite;
   GetProgramHooks().loadPlugins = [this] { Load(ProgramFolder()); };
   GetProgramHooks().releasePlugins = [this] { Release(); };
   frame->PluginCommands().SetInstalledPluginsHandler([this] { ShowInstalledPlugins(m_pFrame); });
@@ -210,6 +216,7 @@ CPluginHost::~CPluginHost() {
   }
   if (gHookOwner == this) {
     GetProgramHooks().pluginThumbnail = nullptr;
+    GetProgramHooks().pluginWrite = nullptr;
     GetProgramHooks().loadPlugins = nullptr;
     GetProgramHooks().releasePlugins = nullptr;
     gHookOwner = nullptr;
@@ -829,6 +836,39 @@ int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, cons
     DeleteBitmap32(bitmap);
     if (made) return 1;
   }
+  return 0;
+}
+
+int CPluginHost::WriteWithPlugins(const MyString& path, const tagLORIMOBITMAP& bitmap,
+                                  MyString* error) {
+  const MyString extension = WithoutDot(path.GetStringExtension().c_str());
+  if (extension.IsEmpty()) return -1;
+  tagRECORD* writer = nullptr;
+  std::shared_ptr<std::mutex> mutex;
+  {
+    std::lock_guard<std::mutex> lock(m_codecMutex);
+    for (const tagCODEC& codec : m_codecs)
+      for (const MyString& known : codec.extensions)
+        if (!writer && known.EqualsNoCase(extension)) {
+          writer = codec.pRecord;
+          mutex = codec.lock;
+        }
+  }
+  if (!writer) return -1;
+  std::lock_guard<std::mutex> lock(*mutex);
+  int written = 0;
+  // The plug-in gets a bitmap of its own, as every bitmap handed over.
+  HBITMAP copy = CopyBitmap32(&bitmap);
+  try {
+    written = copy ? writer->pPlugin->WriteImageToDisk(path.c_str(), copy) : 0;
+  } catch (...) {
+    written = 0;
+  }
+  DeleteBitmap32(copy);
+  if (written) return 1;
+  if (writer->codecError)
+    if (const char16_t* text = writer->codecError(); text && text[0]) *error = MyString(text);
+  if (error->IsEmpty()) *error = writer->Name() + u" could not write " + path + u".";
   return 0;
 }
 

@@ -102,6 +102,9 @@ class CPluginHost : public QObject {
   // given) is the first reason a plug-in gave.
   int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint,
                      MyString* reason = nullptr);
+  // Writes through the first codec plug-in that declared the path's
+  // extension: 1 written, 0 failed with *error, -1 none declared it.
+  int WriteWithPlugins(const MyString& path, const tagLORIMOBITMAP& bitmap, MyString* error);
   // A thumbnail from the first plug-in that gives one; null when none does.
   HBITMAP ProvideThumbnail(const MyString& path, const SIZE& size);
 

@@ -10,6 +10,7 @@
 #include "browse/thumbnailmaker.h"
 #include "browse/thumbnailsetup.h"
 #include "corekit/loadslot.h"
+#include "corekit/registry.h"
 #include "corekit/straw.h"
 #include "dngwriter.h"
 #include "formatstestfiles.h"
@@ -49,6 +50,8 @@ class FormatsPluginTest : public ::testing::Test {
     CPluginGuard::SetFailureQuestion([](const MyString&) { return false; });
     SetImageMessageSink([](HWND, const MyString&, const MyString&) {});
     fs::copy_file(FORMATS_PLUGIN_PATH, m_folder / "Formats.LPL");
+    // As the program stored it: JPEG XL is written lossless at 100.
+    CRegistry(HKEY_CURRENT_USER, u"Software\\ZOKA\\Lorimo").SetValue(u"JPG Quality", uint32_t(100));
     m_frame = std::make_unique<CMainFrame>();
     m_frame->resize(900, 600);
     m_frame->show();
@@ -152,4 +155,23 @@ TEST_F(FormatsPluginTest, ThumbnailsComeFromEmbeddedThumbnailsAndPreviewsNeverFr
   }
   SIZE box{80, 80};
   EXPECT_TRUE(maker.MakeThumbnail(owner, Path(m_files / "bare.dng"), &box, false).isNull());
+}
+
+TEST_F(FormatsPluginTest, SavingAsWebpOrJxlGoesThroughThePluginAndJxlAt100KeepsEveryPixel) {
+  const int w = 64, h = 48;
+  const std::vector<uint8_t> picture = Picture(w, h);
+  const Magick::Image image(w, h, "RGB", Magick::CharPixel, picture.data());
+  ASSERT_TRUE(SaveImage(nullptr, Path(m_files / "saved.webp"), image));
+  ASSERT_TRUE(SaveImage(nullptr, Path(m_files / "saved.jxl"), image));
+  EXPECT_EQ(testsupport::ReadFile(m_files / "saved.webp").substr(8, 4), "WEBP");
+  EXPECT_LT(Difference(Open("saved.webp"), picture, w, h), 2.0);
+  EXPECT_EQ(Difference(Open("saved.jxl"), picture, w, h), 0.0);
+  // A format the plug-in only reads is refused with its reason.
+  std::vector<MyString> messages;
+  SetImageMessageSink(
+      [&](HWND, const MyString& text, const MyString&) { messages.push_back(text); });
+  EXPECT_FALSE(SaveImage(nullptr, Path(m_files / "saved.heic"), image, tagIMAGEWRITE(), true));
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_NE(CStrAW::w_toA(messages[0]).find("cannot be written"), std::string::npos);
+  EXPECT_FALSE(fs::exists(m_files / "saved.heic"));
 }

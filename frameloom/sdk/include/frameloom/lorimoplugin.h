@@ -259,6 +259,7 @@ class CLorimoPlugin {
   virtual void GetReadableFileTypes(std::vector<const char16_t*>* pTypes);
   // A new bitmap the program then owns; null when the file cannot be read.
   virtual HBITMAP ReadImageFromDisk(const char16_t* file, SIZE* size);
+  // Writes the bitmap (it stays the program's) to file; 1 when written.
   virtual int WriteImageToDisk(const char16_t* file, HBITMAP bitmap);
   virtual int GetToolBoxBtnState(int nCommandID);
   virtual int GetToolViewBtnState(int nCommandID);
