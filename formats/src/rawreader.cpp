@@ -1,8 +1,9 @@
 // Camera RAW through LibRaw. The embedded JPEG preview is shown when it is
 // at least the box it is shown in (it is what the camera made of the
 // picture, and decodes in a fraction of the time); otherwise the sensor
-// data is developed: camera white balance, sRGB, 8 bits. Thumbnails only
-// ever come from the embedded preview.
+// data is developed: camera white balance, sRGB, 8 bits. Thumbnails come
+// from the embedded preview; a file without one is developed at half size,
+// each 2 x 2 block of sensor cells one pixel, never demosaiced.
 #include <memory>
 #include <string>
 
@@ -83,7 +84,6 @@ HBITMAP Develop(LibRaw& raw, const tagFORMATREAD& read, std::string* error) {
       }
     }
   }
-  if (read.bThumbnail) return Fail(error, "the file holds no preview");
   if (int64_t(sizes.raw_width) * sizes.raw_height > kMaxFormatPixels ||
       int64_t(sizes.width) * sizes.height > kMaxFormatPixels)
     return Fail(error, "the picture is too large");
@@ -91,6 +91,7 @@ HBITMAP Develop(LibRaw& raw, const tagFORMATREAD& read, std::string* error) {
   raw.imgdata.params.output_color = 1;  // sRGB
   raw.imgdata.params.output_bps = 8;
   raw.imgdata.params.user_flip = read.bUpright ? -1 : 0;
+  raw.imgdata.params.half_size = read.bThumbnail ? 1 : 0;
   int code = raw.unpack();
   if (code != LIBRAW_SUCCESS) return Fail(error, code);
   code = raw.dcraw_process();
