@@ -94,9 +94,13 @@ class CFormatsPlugin : public CLorimoPlugin {
     const FORMATKIND kind = KindOfFormatExtension(ExtensionOf(file));
     std::string error = "This format cannot be written";
     bool written = false;
-    if (kind == FK_WEBP) written = WriteWebp(path, *bitmap, m_nQuality, &error);
-    // Quality 100 asks for every pixel kept.
-    if (kind == FK_JXL) written = WriteJxl(path, *bitmap, m_nQuality >= 100, m_nQuality, &error);
+    try {
+      if (kind == FK_WEBP) written = WriteWebp(path, *bitmap, m_nQuality, &error);
+      // Quality 100 asks for every pixel kept.
+      if (kind == FK_JXL) written = WriteJxl(path, *bitmap, m_nQuality >= 100, m_nQuality, &error);
+    } catch (const std::exception& e) {
+      error = std::string("Unable to Allocate Memory: ") + e.what();
+    }
     tLastError = written ? std::u16string() : std::u16string(CStrAW::a_toW(error).c_str());
     return written ? 1 : 0;
   }
@@ -111,7 +115,14 @@ class CFormatsPlugin : public CLorimoPlugin {
 
   HBITMAP Read(const char16_t* file, const tagFORMATREAD& read) {
     std::string error;
-    HBITMAP bitmap = ReadFormatFile(CStrAW::w_toA(MyString(file)), ExtensionOf(file), read, &error);
+    HBITMAP bitmap = nullptr;
+    // Nothing is thrown across to the program: memory running out is a
+    // failure like any other.
+    try {
+      bitmap = ReadFormatFile(CStrAW::w_toA(MyString(file)), ExtensionOf(file), read, &error);
+    } catch (const std::exception& e) {
+      error = std::string("Unable to Allocate Memory: ") + e.what();
+    }
     tLastError = bitmap ? std::u16string() : std::u16string(CStrAW::a_toW(error).c_str());
     return bitmap;
   }
