@@ -151,13 +151,17 @@ bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size,
   return ok;
 }
 
+bool FormatSizeAllowed(int64_t width, int64_t height, std::string* error) {
+  if (width > 0 && height > 0 && width <= kMaxBitmapSide && height <= kMaxBitmapSide &&
+      width * height <= kMaxFormatPixels && BitmapBytes(width, height))
+    return true;
+  *error =
+      "The image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
+  return false;
+}
+
 HBITMAP NewFormatBitmap(int64_t width, int64_t height, std::string* error) {
-  if (width <= 0 || height <= 0 || width > kMaxBitmapSide || height > kMaxBitmapSide ||
-      width * height > kMaxFormatPixels || !BitmapBytes(width, height)) {
-    *error =
-        "The image is too large (" + std::to_string(width) + " x " + std::to_string(height) + ")";
-    return nullptr;
-  }
+  if (!FormatSizeAllowed(width, height, error)) return nullptr;
   HBITMAP bitmap = CreateBitmap32(int32_t(width), int32_t(height));
   if (!bitmap) *error = "Unable to Allocate Memory";
   return bitmap;

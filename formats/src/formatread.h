@@ -56,6 +56,9 @@ bool WriteJxl(const std::string& path, const tagLORIMOBITMAP& bitmap, bool lossl
 // Writes bytes to path through a temporary file beside it, so that the old
 // file is replaced only by a complete new one.
 bool WriteWholeFile(const std::string& path, const uint8_t* bytes, size_t size, std::string* error);
+// Whether the program's limits allow a width x height picture; false with
+// the reason.
+bool FormatSizeAllowed(int64_t width, int64_t height, std::string* error);
 // A bitmap for width x height when the program's limits allow it, else
 // null with the reason.
 HBITMAP NewFormatBitmap(int64_t width, int64_t height, std::string* error);

@@ -54,12 +54,8 @@ HBITMAP ReadHeif(const uint8_t* data, size_t size, const tagFORMATREAD& read, st
   }
   const int64_t width = heif_image_handle_get_width(handle.get());
   const int64_t height = heif_image_handle_get_height(handle.get());
-  {
-    // Checked before anything is decoded.
-    HBITMAP probe = NewFormatBitmap(width, height, error);
-    if (!probe) return nullptr;
-    DeleteBitmap32(probe);
-  }
+  // Checked before anything is decoded.
+  if (!FormatSizeAllowed(width, height, error)) return nullptr;
   HeifPtr<heif_decoding_options> options(heif_decoding_options_alloc());
   options->ignore_transformations = read.bUpright ? 0 : 1;
   heif_image* decoded = nullptr;
