@@ -327,3 +327,137 @@ HBITMAP DecodeJpeg(const uint8_t* data, size_t size, SIZE box, std::string* erro
   }
   return bitmap;
 }
+
+namespace {
+
+// Reads from a TIFF file with bounds checks; any short read fails.
+class CTiffFile {
+ public:
+  CTiffFile(int fd, uint64_t size) : m_fd(fd), m_size(size) {}
+  bool Read(uint64_t at, void* out, size_t length) const {
+    if (at > m_size || length > m_size - at) return false;
+    return ::pread(m_fd, out, length, off_t(at)) == ssize_t(length);
+  }
+  bool Value(uint64_t at, int bytes, uint32_t* value) const {
+    uint8_t b[4];
+    if (!Read(at, b, size_t(bytes))) return false;
+    *value = Get(b, m_bLittle, bytes);
+    return true;
+  }
+  bool m_bLittle = true;
+
+ private:
+  int m_fd;
+  uint64_t m_size;
+};
+
+struct tagEMBEDDED {
+  uint32_t offset = 0, length = 0;
+};
+
+// The JPEGs of every IFD reachable through next links and SubIFDs, and the
+// first orientation found.
+void FindEmbeddedJpegs(const CTiffFile& file, uint32_t first, std::vector<tagEMBEDDED>* found,
+                       int* orientation) {
+  std::vector<uint32_t> pending = {first}, seen;
+  while (!pending.empty() && seen.size() < 32) {
+    const uint32_t ifd = pending.back();
+    pending.pop_back();
+    if (!ifd || std::find(seen.begin(), seen.end(), ifd) != seen.end()) continue;
+    seen.push_back(ifd);
+    uint32_t count = 0;
+    if (!file.Value(ifd, 2, &count) || count > 1000) continue;
+    uint32_t compression = 0, strip = 0, stripLength = 0, strips = 0, jpeg = 0, jpegLength = 0;
+    for (uint32_t i = 0; i < count; ++i) {
+      const uint64_t entry = uint64_t(ifd) + 2 + uint64_t(i) * 12;
+      uint32_t tag = 0, type = 0, n = 0, value = 0;
+      if (!file.Value(entry, 2, &tag) || !file.Value(entry + 2, 2, &type) ||
+          !file.Value(entry + 4, 4, &n))
+        break;
+      const int size = type == 3 ? 2 : 4;  // SHORT or LONG (IFD)
+      if ((type != 3 && type != 4 && type != 13) || n == 0) continue;
+      // One value sits in the entry; more are elsewhere.
+      uint32_t where = 0;
+      if (uint64_t(n) * size > 4 && !file.Value(entry + 8, 4, &where)) continue;
+      const uint64_t at = uint64_t(n) * size > 4 ? where : entry + 8;
+      if (!file.Value(at, size, &value)) continue;
+      switch (tag) {
+        case 259:
+          compression = value;
+          break;
+        case 273:
+          strip = value;
+          strips = n;
+          break;
+        case 279:
+          stripLength = value;
+          break;
+        case 274:
+          if (*orientation == 0 && value >= 1 && value <= 8) *orientation = int(value);
+          break;
+        case 513:
+          jpeg = value;
+          break;
+        case 514:
+          jpegLength = value;
+          break;
+        case 330:
+          for (uint32_t k = 0; k < std::min<uint32_t>(n, 8); ++k)
+            if (file.Value(at + uint64_t(k) * size, size, &value)) pending.push_back(value);
+          break;
+        default:
+          break;
+      }
+    }
+    if (jpeg && jpegLength) found->push_back({jpeg, jpegLength});
+    if ((compression == 6 || compression == 7) && strips == 1 && stripLength)
+      found->push_back({strip, stripLength});
+    uint32_t next = 0;
+    if (file.Value(uint64_t(ifd) + 2 + uint64_t(count) * 12, 4, &next)) pending.push_back(next);
+  }
+}
+
+}  // namespace
+
+HBITMAP ReadTiffThumbnail(const std::string& path, SIZE box, bool upright) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return nullptr;
+  struct stat st {};
+  HBITMAP bitmap = nullptr;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    CTiffFile file(fd, uint64_t(st.st_size));
+    uint8_t head[8];
+    uint32_t first = 0, magic = 0;
+    if (file.Read(0, head, 8) && (head[0] == head[1]) && (head[0] == 'I' || head[0] == 'M')) {
+      file.m_bLittle = head[0] == 'I';
+      magic = Get(head + 2, file.m_bLittle, 2);
+      first = Get(head + 4, file.m_bLittle, 4);
+    }
+    std::vector<tagEMBEDDED> jpegs;
+    int orientation = 0;
+    // TIFF (42) and the RAW variants with their own magic (ORF, RW2).
+    if (magic == 42 || magic == 0x4F52 || magic == 0x5352 || magic == 0x55)
+      FindEmbeddedJpegs(file, first, &jpegs, &orientation);
+    std::sort(jpegs.begin(), jpegs.end(),
+              [](const tagEMBEDDED& a, const tagEMBEDDED& b) { return a.length < b.length; });
+    const bool turned = upright && orientation >= 5;
+    const SIZE wanted = turned ? SIZE{box.cy, box.cx} : box;
+    std::unique_ptr<void, int (*)(tjhandle)> tj(tjInitDecompress(), tjDestroy);
+    for (const tagEMBEDDED& jpeg : jpegs) {
+      if (!tj || jpeg.length > (64u << 20)) break;
+      std::vector<uint8_t> bytes(jpeg.length);
+      int w = 0, h = 0, subsampling = 0, colourspace = 0;
+      if (!file.Read(jpeg.offset, bytes.data(), bytes.size()) ||
+          tjDecompressHeader3(tj.get(), bytes.data(), static_cast<unsigned long>(bytes.size()), &w,
+                              &h, &subsampling, &colourspace) != 0)
+        continue;
+      if (w < wanted.cx && h < wanted.cy) continue;
+      std::string error;
+      bitmap = DecodeJpeg(bytes.data(), bytes.size(), wanted, &error);
+      if (bitmap) break;
+    }
+    if (bitmap && upright) bitmap = OrientBitmap(bitmap, orientation);
+  }
+  ::close(fd);
+  return bitmap;
+}

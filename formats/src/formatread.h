@@ -75,6 +75,12 @@ HBITMAP OrientBitmap(HBITMAP bitmap, int orientation);
 void SwapRedBlue(HBITMAP bitmap);
 // Fits the bitmap into box (never enlarging); the source is deleted.
 HBITMAP FitBitmap(HBITMAP bitmap, SIZE box);
+// The smallest JPEG embedded in a TIFF-based RAW file (DNG, CR2, NEF, ARW,
+// PEF, ORF, ...) that covers box, decoded for it and turned by the file's
+// orientation when upright; null when there is none (the file is then left
+// to LibRaw). Cameras store a small thumbnail beside the large preview,
+// and LibRaw offers only one of them.
+HBITMAP ReadTiffThumbnail(const std::string& path, SIZE box, bool upright);
 // Decodes a JPEG (an embedded RAW preview) with TurboJPEG, reduced to the
 // smallest size that still covers box when box is set.
 HBITMAP DecodeJpeg(const uint8_t* data, size_t size, SIZE box, std::string* error);

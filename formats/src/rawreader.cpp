@@ -130,5 +130,7 @@ HBITMAP ReadRaw(const uint8_t* data, size_t size, const tagFORMATREAD& read, std
 }
 
 HBITMAP ReadRawFile(const std::string& path, const tagFORMATREAD& read, std::string* error) {
+  if (read.bThumbnail)
+    if (HBITMAP thumbnail = ReadTiffThumbnail(path, read.szView, read.bUpright)) return thumbnail;
   return ReadWith([&](LibRaw& raw) { return raw.open_file(path.c_str()); }, read, error);
 }

@@ -52,12 +52,16 @@ inline tagENTRY Rational(uint16_t tag, std::vector<double> values, bool isSigned
 
 // Lays out IFDs (entries sorted by tag) after an 8-byte header; the offset
 // entries StripOffsets (273) and SubIFDs (330) are patched to point at the
-// strip of their IFD and at the next IFD.
+// strip of their IFD and at every later IFD.
 inline std::string Build(std::vector<std::vector<tagENTRY>> ifds,
                          const std::vector<std::vector<uint8_t>>& strips) {
   std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
   // First pass for sizes: each IFD then its out-of-line values, then strips.
   std::vector<uint32_t> ifdAt(ifds.size()), stripAt(ifds.size());
+  // SubIFDs take their final count first, so that the sizes below hold.
+  for (size_t i = 0; i < ifds.size(); ++i)
+    for (tagENTRY& e : ifds[i])
+      if (e.tag == 330) e = Long(330, std::vector<uint32_t>(ifds.size() - i - 1, 0));
   uint32_t at = 8;
   for (size_t i = 0; i < ifds.size(); ++i) {
     ifdAt[i] = at;
@@ -72,7 +76,8 @@ inline std::string Build(std::vector<std::vector<tagENTRY>> ifds,
   for (size_t i = 0; i < ifds.size(); ++i) {
     for (tagENTRY& e : ifds[i]) {
       if (e.tag == 273) e = Long(273, {stripAt[i]});
-      if (e.tag == 330) e = Long(330, {ifdAt[i + 1]});
+      if (e.tag == 330)
+        e = Long(330, std::vector<uint32_t>(ifdAt.begin() + long(i) + 1, ifdAt.end()));
     }
     std::vector<tagENTRY>& entries = ifds[i];
     std::sort(entries.begin(), entries.end(),
@@ -105,11 +110,14 @@ inline std::string Build(std::vector<std::vector<tagENTRY>> ifds,
 }
 
 // rgb: width * height * 3 sRGB bytes. jpegPreview: a JPEG of the picture
-// (empty for none). orientation: EXIF orientation of the file.
+// (empty for none). orientation: EXIF orientation of the file. thumbnail:
+// a small JPEG that then comes first, as cameras put it.
 inline std::string MakeLinearDng(const std::vector<uint8_t>& rgb, uint32_t width, uint32_t height,
                                  const std::string& jpegPreview = std::string(),
                                  uint32_t previewWidth = 0, uint32_t previewHeight = 0,
-                                 uint32_t orientation = 1) {
+                                 uint32_t orientation = 1,
+                                 const std::string& thumbnail = std::string(),
+                                 uint32_t thumbnailWidth = 0, uint32_t thumbnailHeight = 0) {
   // sRGB bytes to linear 16-bit samples.
   std::vector<uint8_t> samples;
   samples.reserve(rgb.size() * 2);
@@ -158,9 +166,30 @@ inline std::string MakeLinearDng(const std::vector<uint8_t>& rgb, uint32_t width
       Short(284, {1}),
       Long(330, {0}),
   };
-  preview.insert(preview.end(), dng.begin(), dng.end());
-  return Build({preview, raw},
-               {std::vector<uint8_t>(jpegPreview.begin(), jpegPreview.end()), samples});
+  if (thumbnail.empty()) {
+    preview.insert(preview.end(), dng.begin(), dng.end());
+    return Build({preview, raw},
+                 {std::vector<uint8_t>(jpegPreview.begin(), jpegPreview.end()), samples});
+  }
+  std::vector<tagENTRY> small = {
+      Long(254, {1}),
+      Long(256, {thumbnailWidth}),
+      Long(257, {thumbnailHeight}),
+      Short(258, {8, 8, 8}),
+      Short(259, {7}),
+      Short(262, {6}),
+      Long(273, {0}),
+      Short(277, {3}),
+      Long(278, {thumbnailHeight}),
+      Long(279, {uint32_t(thumbnail.size())}),
+      Short(284, {1}),
+      Long(330, {0}),
+  };
+  small.insert(small.end(), dng.begin(), dng.end());
+  preview.pop_back();  // no SubIFDs of its own
+  return Build({small, preview, raw},
+               {std::vector<uint8_t>(thumbnail.begin(), thumbnail.end()),
+                std::vector<uint8_t>(jpegPreview.begin(), jpegPreview.end()), samples});
 }
 
 }  // namespace dngwriter

@@ -75,6 +75,28 @@ TEST(FormatReaders, DevelopsALinearDngTurnedUprightAndTakesItsPreviewOnlyWhenBig
   ASSERT_TRUE(fromSensor) << error;
   EXPECT_LT(MeanDifference(fromSensor.get(), picture, w, h), 12.0);
 
+  // A camera's small thumbnail (here of the inverted picture, 40 x 27) is
+  // taken for a box it covers, the large preview for a bigger one.
+  std::vector<uint8_t> small = Picture(40, 27);
+  for (uint8_t& v : small) v = uint8_t(255 - v);
+  testsupport::WriteFile(dir / "camera.dng",
+                         dngwriter::MakeLinearDng(picture, w, h, Jpeg(picture, w, h), w, h, 1,
+                                                  Jpeg(small, 40, 27), 40, 27));
+  tagFORMATREAD thumb;
+  thumb.bThumbnail = true;
+  thumb.szView = SIZE{40, 40};
+  BitmapPtr fromSmall = ReadFile(dir / "camera.dng", thumb, &error);
+  ASSERT_TRUE(fromSmall) << error;
+  EXPECT_EQ(fromSmall->nWidth, 40);
+  EXPECT_LT(Pixel(fromSmall.get(), 1, 1)[1], 60);
+  thumb.szView = SIZE{100, 100};
+  BitmapPtr fromLarge = ReadFile(dir / "camera.dng", thumb, &error);
+  ASSERT_TRUE(fromLarge) << error;
+  EXPECT_GT(Pixel(fromLarge.get(), 1, 1)[1], 200);
+  BitmapPtr shown = ReadFile(dir / "camera.dng", read, &error);
+  ASSERT_TRUE(shown) << error;
+  EXPECT_EQ(shown->nWidth, w);
+
   // Thumbnails come from the preview; only a file without one is developed,
   // at half size.
   read.bThumbnail = true;
