@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeDatabase>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -569,6 +570,10 @@ void CBatchRunner::Join() {
   if (m_thread.joinable()) m_thread.join();
 }
 
+void CBatchRunner::CloseProgress() {
+  if (m_pProgress && m_pProgress->IsOpen()) m_pProgress->EndDialog(IDCANCEL);
+}
+
 CDlgBatchProcessing::CDlgBatchProcessing(QWidget* parent, CBatchRunner* runner)
     : CDialog(parent), m_pRunner(runner) {
   setWindowTitle(tr("Batch Processing ..."));
@@ -624,7 +629,17 @@ namespace {
 class CBatchCommands : public QObject, public CCommandTarget {
  public:
   explicit CBatchCommands(CMainFrame* frame)
-      : QObject(frame), m_pFrame(frame), m_runner(new CBatchRunner(frame)) {}
+      : QObject(frame), m_pFrame(frame), m_runner(new CBatchRunner(frame)) {
+    // At exit a run ends after the files in hand, its dialog with the others.
+    tagPROGRAMHOOKS& hooks = GetProgramHooks();
+    hooks.closeToolDialogs = [previous = hooks.closeToolDialogs,
+                              runner = QPointer<CBatchRunner>(m_runner)] {
+      if (previous) previous();
+      if (!runner) return;
+      runner->Stop();
+      runner->CloseProgress();
+    };
+  }
 
   int OnCommand(int id) override {
     if (id != IDM_BATCH || m_runner->IsRunning()) return 0;

@@ -125,6 +125,8 @@ class CBatchRunner : public QObject {
   void Stop();
   // Waits for the thread (after Stop at exit).
   void Join();
+  // Closes the progress dialog (at exit, with the other tool dialogs).
+  void CloseProgress();
 
  signals:
   void Finished(const tagBATCHSUMMARY& summary);

@@ -18,6 +18,7 @@
 #include "collections/droppedfiles.h"
 #include "collections/favoritesoptionspage.h"
 #include "collections/favoritespane.h"
+#include "collections/mailcommands.h"
 #include "collections/portfoliomanager.h"
 #include "pixwork/listposition.h"
 #include "pixwork/options.h"
@@ -245,6 +246,7 @@ void InstallCollections(CMainFrame* frame) {
   InstallFavoritesPane(frame);
   frame->Router().SetTarget(CO_PORTFOLIOS, new CPortfolioCommands(frame));
   InstallBatchCommands(frame);
+  InstallMailCommands(frame);
   frame->setAcceptDrops(true);
   frame->installEventFilter(new CDropFilter(frame));
   tagPROGRAMHOOKS& hooks = GetProgramHooks();

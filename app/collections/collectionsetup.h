@@ -7,7 +7,8 @@
 
 class CMainFrame;
 
-// Makes the main window's portfolio and batch commands target (owned by the window).
+// Makes the main window's portfolio, batch and e-mail commands target (owned by
+// the window).
 void InstallCollections(CMainFrame* frame);
 
 // Files dropped on the window: one portfolio opens as a portfolio, one other

@@ -15,6 +15,8 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <system_error>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -148,7 +150,31 @@ bool LinkStaysInside(const std::string& folderReal, const std::string& linkPath)
          (folderReal.back() == '/' || target[folderReal.size()] == '/');
 }
 
-// Everything a scan needs about one folder, read once.
+// What a scan keeps of a statx call.
+struct CEntryFacts {
+  bool bRead = false;
+  mode_t nMode = 0;
+  uint64_t nSize = 0;
+  struct statx_timestamp tWritten {};
+};
+
+CEntryFacts ReadFacts(int folderFd, const char* name, int flags) {
+  struct statx st {};
+  CEntryFacts facts;
+  if (statx(folderFd, name, flags | AT_STATX_SYNC_AS_STAT, kStatxFacts, &st) != 0) return facts;
+  facts.bRead = true;
+  facts.nMode = st.stx_mode;
+  facts.nSize = st.stx_size;
+  facts.tWritten = st.stx_mtime;
+  return facts;
+}
+
+// Below this many names a second thread costs more than it saves.
+constexpr size_t kNamesPerStatThread = 2048;
+
+// Everything a scan needs about one folder, read once. The names are read
+// first and stat-ed afterwards, split over the cores: on a large folder the
+// stat calls are most of the time and scale with the cores.
 class CFolderScan {
  public:
   CFolderScan(const MyString& directory, std::vector<std::unique_ptr<CFileEntry>>* files)
@@ -164,40 +190,35 @@ class CFolderScan {
       close(fd);
       return;
     }
+    ReadNames(dir, withoutExtension);
+    const std::vector<CEntryFacts> facts = StatNames(fd);
     std::string folderReal;  // resolved only when a link needs it
-    while (const dirent* entry = readdir(dir)) {
-      const std::string_view name(entry->d_name);
-      if (name == "." || name == "..") continue;
-      const std::string_view extension = ExtensionOfName(name);
-      if (extension.empty() ? !withoutExtension : !m_extensions.Contains(extension)) continue;
-      // A name that is not UTF-8 could not be opened again from its wide path.
-      if (!IsAscii(name) && !CStrAW::IsValidUtf8(name)) continue;
-
-      struct statx st {};
-      if (statx(fd, entry->d_name, AT_SYMLINK_NOFOLLOW | AT_STATX_SYNC_AS_STAT, kStatxFacts, &st) !=
-          0)
-        continue;
-      if (S_ISLNK(st.stx_mode)) {
+    for (size_t i = 0; i < m_nameEnds.size(); ++i) {
+      const size_t begin = i == 0 ? 0 : m_nameEnds[i - 1];
+      const std::string_view name(m_names.data() + begin, m_nameEnds[i] - begin - 1);
+      CEntryFacts entry = facts[i];
+      if (!entry.bRead) continue;
+      if (S_ISLNK(entry.nMode)) {
         if (folderReal.empty()) {
           char* resolved = realpath(folder.c_str(), nullptr);
           if (!resolved) continue;
           folderReal = resolved;
           free(resolved);
         }
-        if (!LinkStaysInside(folderReal,
-                             folder + (folder.back() == '/' ? "" : "/") + entry->d_name))
-          continue;
-        if (statx(fd, entry->d_name, AT_STATX_SYNC_AS_STAT, kStatxFacts, &st) != 0) continue;
+        const std::string linkPath = folder + (folder.back() == '/' ? "" : "/") + std::string(name);
+        if (!LinkStaysInside(folderReal, linkPath)) continue;
+        entry = ReadFacts(fd, name.data(), 0);
+        if (!entry.bRead) continue;
       }
-      const bool isFolder = S_ISDIR(st.stx_mode);
+      const bool isFolder = S_ISDIR(entry.nMode);
       // Pipes, sockets and devices would block or mislead a decoder.
-      if (!isFolder && !S_ISREG(st.stx_mode)) continue;
-      if (isFolder && extension.empty()) continue;
+      if (!isFolder && !S_ISREG(entry.nMode)) continue;
+      if (isFolder && ExtensionOfName(name).empty()) continue;
 
       auto file = std::make_unique<CFileEntry>();
       file->strPath = JoinPath(m_directory, name);
-      file->nSize = isFolder ? 0 : st.stx_size;
-      file->ftLastWriteTime = FileTime(st.stx_mtime);
+      file->nSize = isFolder ? 0 : entry.nSize;
+      file->ftLastWriteTime = FileTime(entry.tWritten);
       m_files->push_back(std::move(file));
     }
     // A folder that vanishes mid-scan ends the listing; what was read stays.
@@ -205,9 +226,51 @@ class CFolderScan {
   }
 
  private:
+  // The names worth a stat, each ended by a 0 in one buffer.
+  void ReadNames(DIR* dir, bool withoutExtension) {
+    while (const dirent* entry = readdir(dir)) {
+      const std::string_view name(entry->d_name);
+      if (name == "." || name == "..") continue;
+      const std::string_view extension = ExtensionOfName(name);
+      if (extension.empty() ? !withoutExtension : !m_extensions.Contains(extension)) continue;
+      // A name that is not UTF-8 could not be opened again from its wide path.
+      if (!IsAscii(name) && !CStrAW::IsValidUtf8(name)) continue;
+      m_names.append(name);
+      m_names.push_back('\0');
+      m_nameEnds.push_back(m_names.size());
+    }
+  }
+
+  std::vector<CEntryFacts> StatNames(int fd) const {
+    std::vector<CEntryFacts> facts(m_nameEnds.size());
+    const auto statRange = [&](size_t first, size_t last) {
+      for (size_t i = first; i < last; ++i)
+        facts[i] =
+            ReadFacts(fd, m_names.data() + (i == 0 ? 0 : m_nameEnds[i - 1]), AT_SYMLINK_NOFOLLOW);
+    };
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const size_t parts = std::min(cores, std::max<size_t>(1, facts.size() / kNamesPerStatThread));
+    std::vector<std::thread> helpers;
+    const size_t step = facts.size() / parts;
+    for (size_t part = 1; part < parts; ++part) {
+      const size_t first = part * step;
+      const size_t last = part + 1 == parts ? facts.size() : first + step;
+      try {
+        helpers.emplace_back(statRange, first, last);
+      } catch (const std::system_error&) {
+        statRange(first, last);  // no thread to spare: do it here
+      }
+    }
+    statRange(0, parts > 1 ? step : facts.size());
+    for (std::thread& helper : helpers) helper.join();
+    return facts;
+  }
+
   const MyString& m_directory;
   std::vector<std::unique_ptr<CFileEntry>>* m_files;
   CExtensionSet m_extensions;
+  std::string m_names;
+  std::vector<size_t> m_nameEnds;
 };
 
 QCollator ExtensionCollator() {

@@ -1,6 +1,7 @@
 #include "pixwork/sortdir.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fcntl.h>
 #include <filesystem>
 #include <iterator>
@@ -157,6 +158,35 @@ TEST_F(SortDirTest, BadEntriesAreSkipped) {
 
   EXPECT_EQ(List(dir), (std::vector<std::string>{"inside.jpg", "real.jpg"}));
   EXPECT_EQ(m_list.GetEntry(0)->nSize, 7u) << "a link inside the folder shows its target";
+}
+
+// A large folder is stat-ed in parts on several threads: every entry must
+// still get its own size and time, and bad entries anywhere are skipped.
+TEST_F(SortDirTest, LargeFolderKeepsEachFilesOwnFacts) {
+  const fs::path dir = testsupport::NewTempDir();
+  constexpr int kFiles = 4500;
+  for (int i = 0; i < kFiles; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "p%05d.jpg", i);
+    const int fd = open((dir / name).c_str(), O_CREAT | O_WRONLY, 0600);
+    ASSERT_GE(fd, 0);
+    const timespec times[2] = {{kBaseTime + i, 0}, {kBaseTime + i, 0}};
+    ASSERT_EQ(ftruncate(fd, off_t(i % 61)), 0);
+    ASSERT_EQ(futimens(fd, times), 0);
+    close(fd);
+  }
+  ASSERT_EQ(mkfifo((dir / "p02250x.jpg").c_str(), 0600), 0);
+  fs::create_symlink("p04499.jpg", dir / "p00000x.jpg");
+  const std::vector<std::string> names = List(dir);
+  ASSERT_EQ(names.size(), size_t(kFiles + 1));
+  for (int i = 0, at = 0; i < kFiles; ++i, ++at) {
+    if (i == 1) ++at;  // the link sorts after p00000.jpg
+    const CFileEntry* entry = m_list.GetEntry(at);
+    ASSERT_EQ(entry->nSize, uint64_t(i % 61)) << names[size_t(at)];
+    ASSERT_EQ(entry->ftLastWriteTime, FileTimeFromUnix(kBaseTime + i, 0)) << names[size_t(at)];
+  }
+  EXPECT_EQ(names[1], "p00000x.jpg");
+  EXPECT_EQ(m_list.GetEntry(1)->nSize, uint64_t(4499 % 61)) << "a link shows its target";
 }
 
 TEST_F(SortDirTest, FolderThatCannotBeReadListsNothing) {
