@@ -79,3 +79,17 @@ lorimo_fuzz_target(batchsettings
           corekit/src/platform.cpp corekit/src/filelock.cpp
   INCLUDES app corekit/include pixwork/include
   DEPS Qt6::Core PkgConfig::GraphicsMagickPP)
+
+# The formats plug-in's readers: each one's own entry point.
+set(formats_fuzz_sources formats/src/formatread.cpp formats/src/heifreader.cpp
+    formats/src/webpcodec.cpp formats/src/jxlcodec.cpp formats/src/rawreader.cpp
+    corekit/src/bitmap.cpp)
+foreach(kind heif webp jxl raw)
+  lorimo_fuzz_target(formats_${kind}
+    FUZZER formats_${kind}_fuzz.cpp
+    LIBS formats_codecs
+    SOURCES ${formats_fuzz_sources}
+    INCLUDES formats/src corekit/include
+    DEPS Qt6::Gui PkgConfig::LibHeif PkgConfig::LibWebP PkgConfig::LibJxl PkgConfig::LibRaw
+         PkgConfig::LCMS2 PkgConfig::TurboJPEG)
+endforeach()

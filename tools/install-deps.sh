@@ -11,6 +11,8 @@ packages=(
   # images and metadata
   libgraphicsmagick++1-dev graphicsmagick libturbojpeg0-dev libjpeg-turbo-progs
   libopenjp2-7-dev libhdf4-dev libexiv2-dev libexif-dev liblcms2-dev
+  # the formats plug-in: HEIF/AVIF, WebP, JPEG XL, camera RAW, and the encoders its tests use
+  libheif-dev libwebp-dev libjxl-dev libraw-dev libheif-examples webp libjxl-tools
   # archives, movies, scanners, cameras, devices
   libzip-dev libavformat-dev libavcodec-dev libavutil-dev libswscale-dev ffmpeg
   libsane-dev sane-utils libgphoto2-dev libudev-dev

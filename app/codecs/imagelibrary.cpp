@@ -83,6 +83,15 @@ IMAGEKIND SniffImageKind(const uint8_t* b, size_t n) {
   if (starts("\x89PNG\r\n\x1A\n", 8)) return IK_PNG;
   if (starts("BM", 2)) return IK_BMP;
   if (n >= 3 && b[0] == 'P' && b[1] >= '1' && b[1] <= '7' && std::isspace(b[2])) return IK_PNM;
+  if (starts("RIFF", 4) && n >= 12 && std::memcmp(b + 8, "WEBP", 4) == 0) return IK_WEBP;
+  // An ISO media file whose major brand is a still-image one.
+  if (n >= 12 && std::memcmp(b + 4, "ftyp", 4) == 0) {
+    const std::string brand(reinterpret_cast<const char*>(b + 8), 4);
+    if (brand == "avif" || brand == "avis") return IK_AVIF;
+    for (const char* heif : {"heic", "heix", "hevc", "hevx", "heim", "heis", "mif1", "msf1"})
+      if (brand == heif) return IK_HEIF;
+  }
+  if (starts("\xFF\x0A", 2) || starts("\0\0\0\x0CJXL \r\n\x87\n", 12)) return IK_JXL;
   return IK_UNKNOWN;
 }
 
@@ -99,6 +108,21 @@ IMAGEKIND SniffImageFile(const MyString& path) {
   }
   ::close(fd);
   return SniffImageKind(bytes, count);
+}
+
+MyString ExtensionOfContent(IMAGEKIND kind) {
+  switch (kind) {
+    case IK_HEIF:
+      return u"HEIC";
+    case IK_AVIF:
+      return u"AVIF";
+    case IK_WEBP:
+      return u"WEBP";
+    case IK_JXL:
+      return u"JXL";
+    default:
+      return MyString();
+  }
 }
 
 std::string MagickFormatOfKind(IMAGEKIND kind) {

@@ -42,11 +42,20 @@ enum IMAGEKIND : int {
   IK_PNG,
   IK_BMP,
   IK_PNM,  // PBM, PGM, PPM and PAM
+  // Read by plug-ins only.
+  IK_HEIF,  // HEIC and other HEIF still images
+  IK_AVIF,
+  IK_WEBP,
+  IK_JXL,
 };
 IMAGEKIND SniffImageKind(const uint8_t* bytes, size_t size);
 // Reads the first bytes of the file; IK_UNKNOWN when it cannot be read or
 // is no regular file.
 IMAGEKIND SniffImageFile(const MyString& path);
+
+// The extension that files of a plug-in-only kind usually have ("HEIC",
+// "AVIF", "WEBP", "JXL"); empty for the other kinds.
+MyString ExtensionOfContent(IMAGEKIND kind);
 
 // The GraphicsMagick format that reads files of this kind, "" for the kinds
 // it may not read (ours, and unknown content).

@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 #include <mutex>
 
+#include "codecs/imagelibrary.h"
 #include "corekit/loadslot.h"
 #include "corekit/queuedcall.h"
 #include "corekit/registry.h"
@@ -50,6 +51,11 @@ QImage PluginThumbnail(const MyString& path, const SIZE& box) {
                            .copy();
   DeleteBitmap32(bitmap);
   return image;
+}
+
+int PluginWrite(const MyString& path, const tagLORIMOBITMAP& bitmap, MyString* error) {
+  std::lock_guard<std::mutex> lock(gThumbnailMutex);
+  return gThumbnailHost ? gThumbnailHost->WriteWithPlugins(path, bitmap, error) : -1;
 }
 
 bool IsGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
@@ -186,16 +192,18 @@ CPluginHost::CPluginHost(CMainFrame* frame)
     gThumbnailHost = this;
   }
   GetProgramHooks().pluginThumbnail = PluginThumbnail;
+  GetProgramHooks().pluginWrite = PluginWrite;
   GetProgramHooks().loadPlugins = [this] { Load(ProgramFolder()); };
   GetProgramHooks().releasePlugins = [this] { Release(); };
   frame->PluginCommands().SetInstalledPluginsHandler([this] { ShowInstalledPlugins(m_pFrame); });
   m_writeMovie = WriteFrames;
   frame->Viewer()->installEventFilter(this);
   CImageDocument& document = frame->Viewer()->Document();
-  document.SetPluginHandlers([this](const MyString& path) { NotifyOpening(path); },
-                             [this](const MyString& path, Magick::Image* image, const SIZE* hint) {
-                               return OfferToPlugins(path, image, hint);
-                             });
+  document.SetPluginHandlers(
+      [this](const MyString& path) { NotifyOpening(path); },
+      [this](const MyString& path, Magick::Image* image, const SIZE* hint, MyString* reason) {
+        return OfferToPlugins(path, image, hint, reason);
+      });
 }
 
 CPluginHost::~CPluginHost() {
@@ -208,6 +216,7 @@ CPluginHost::~CPluginHost() {
   }
   if (gHookOwner == this) {
     GetProgramHooks().pluginThumbnail = nullptr;
+    GetProgramHooks().pluginWrite = nullptr;
     GetProgramHooks().loadPlugins = nullptr;
     GetProgramHooks().releasePlugins = nullptr;
     gHookOwner = nullptr;
@@ -315,6 +324,7 @@ void CPluginHost::LoadOne(const tagPROBERESULT& probe) {
   record->makePanel =
       reinterpret_cast<PFN_CreateLorimoFilterPanel>(dlsym(library, kCreateFilterPanelExport));
   record->getIcon = reinterpret_cast<PFN_GetLorimoPluginIcon>(dlsym(library, kPluginIconExport));
+  record->codecError = reinterpret_cast<PFN_GetLorimoCodecError>(dlsym(library, kCodecErrorExport));
   record->info.dwReserved = 0;
   tagRECORD& kept = *record;
   Guard(kept, [&] { plugin->GetPluginInformation(&kept.info); });
@@ -757,7 +767,8 @@ LRESULT CPluginHost::RegisterCodec(tagRECORD& record) {
   return 1;
 }
 
-int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint) {
+int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint,
+                                MyString* reason) {
   if (IsGuiThread()) {
     FinishLoading();
   } else if (m_bLoadStarted) {
@@ -766,24 +777,31 @@ int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, cons
       GetPluginsLoadedEvent().Wait(50);
   }
   const MyString extension = WithoutDot(path.GetStringExtension().c_str());
-  if (extension.IsEmpty()) return 0;
-  std::vector<std::pair<CLorimoPlugin*, std::shared_ptr<std::mutex>>> readers;
+  // Phones and web sites save HEIF and WebP under JPEG names: the bytes
+  // count as much as the name.
+  const MyString content = ExtensionOfContent(SniffImageFile(path));
+  if (extension.IsEmpty() && content.IsEmpty()) return 0;
+  std::vector<std::pair<tagRECORD*, std::shared_ptr<std::mutex>>> readers;
   {
     std::lock_guard<std::mutex> lock(m_codecMutex);
     for (const tagCODEC& codec : m_codecs)
       for (const MyString& known : codec.extensions)
-        if (known.EqualsNoCase(extension)) {
-          readers.emplace_back(codec.pRecord->pPlugin, codec.lock);
+        if ((!extension.IsEmpty() && known.EqualsNoCase(extension)) ||
+            (!content.IsEmpty() && known.EqualsNoCase(content))) {
+          readers.emplace_back(codec.pRecord, codec.lock);
           break;
         }
   }
-  for (auto& [plugin, mutex] : readers) {
+  for (auto& [record, mutex] : readers) {
+    CLorimoPlugin* plugin = record->pPlugin;
     HBITMAP bitmap = nullptr;
     {
       std::lock_guard<std::mutex> lock(*mutex);
       SIZE size = sizeHint ? *sizeHint : SIZE{};
       try {
         bitmap = plugin->ReadImageFromDisk(path.c_str(), &size);
+        if (!bitmap && reason && reason->IsEmpty() && record->codecError)
+          if (const char16_t* text = record->codecError()) *reason = MyString(text);
       } catch (...) {
         bitmap = nullptr;
       }
@@ -794,13 +812,22 @@ int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, cons
     if (usable) {
       try {
         // Rows may be padded: the pixels go row by row into a packed block.
-        std::vector<uint8_t> packed(size_t(bitmap->nWidth) * size_t(bitmap->nHeight) * 4);
+        const size_t count = size_t(bitmap->nWidth) * size_t(bitmap->nHeight);
+        std::vector<uint8_t> packed(count * 4);
         for (int32_t y = 0; y < bitmap->nHeight; ++y)
           std::memcpy(packed.data() + size_t(y) * size_t(bitmap->nWidth) * 4,
                       bitmap->pPixels + size_t(y) * size_t(bitmap->nStride),
                       size_t(bitmap->nWidth) * 4);
-        *image = Magick::Image(size_t(bitmap->nWidth), size_t(bitmap->nHeight), "BGRP",
-                               Magick::CharPixel, packed.data());
+        // Most plug-ins leave the alpha byte 0, which means nothing: only a
+        // plug-in that filled it (not all 0, not all 255) gives alpha.
+        bool anySet = false, anyBelowFull = false;
+        for (size_t i = 0; i < count && !(anySet && anyBelowFull); ++i) {
+          anySet = anySet || packed[i * 4 + 3] != 0;
+          anyBelowFull = anyBelowFull || packed[i * 4 + 3] != 255;
+        }
+        const bool alpha = anySet && anyBelowFull;
+        *image = Magick::Image(size_t(bitmap->nWidth), size_t(bitmap->nHeight),
+                               alpha ? "BGRA" : "BGRP", Magick::CharPixel, packed.data());
         made = true;
       } catch (const std::exception&) {
         made = false;
@@ -809,6 +836,39 @@ int CPluginHost::OfferToPlugins(const MyString& path, Magick::Image* image, cons
     DeleteBitmap32(bitmap);
     if (made) return 1;
   }
+  return 0;
+}
+
+int CPluginHost::WriteWithPlugins(const MyString& path, const tagLORIMOBITMAP& bitmap,
+                                  MyString* error) {
+  const MyString extension = WithoutDot(path.GetStringExtension().c_str());
+  if (extension.IsEmpty()) return -1;
+  tagRECORD* writer = nullptr;
+  std::shared_ptr<std::mutex> mutex;
+  {
+    std::lock_guard<std::mutex> lock(m_codecMutex);
+    for (const tagCODEC& codec : m_codecs)
+      for (const MyString& known : codec.extensions)
+        if (!writer && known.EqualsNoCase(extension)) {
+          writer = codec.pRecord;
+          mutex = codec.lock;
+        }
+  }
+  if (!writer) return -1;
+  std::lock_guard<std::mutex> lock(*mutex);
+  int written = 0;
+  // The plug-in gets a bitmap of its own, as every bitmap handed over.
+  HBITMAP copy = CopyBitmap32(&bitmap);
+  try {
+    written = copy ? writer->pPlugin->WriteImageToDisk(path.c_str(), copy) : 0;
+  } catch (...) {
+    written = 0;
+  }
+  DeleteBitmap32(copy);
+  if (written) return 1;
+  if (writer->codecError)
+    if (const char16_t* text = writer->codecError(); text && text[0]) *error = MyString(text);
+  if (error->IsEmpty()) *error = writer->Name() + u" could not write " + path + u".";
   return 0;
 }
 

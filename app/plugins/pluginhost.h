@@ -65,6 +65,7 @@ class CPluginHost : public QObject {
     std::vector<int> docks;
     PFN_CreateLorimoFilterPanel makePanel = nullptr;
     PFN_GetLorimoPluginIcon getIcon = nullptr;
+    PFN_GetLorimoCodecError codecError = nullptr;
     MyString Name() const { return MyString(info.szName); }
   };
 
@@ -96,7 +97,14 @@ class CPluginHost : public QObject {
   void NotifyOpening(const MyString& path);
   // A file the codec layer could not read, offered to the codec plug-ins
   // that declared its extension, in load order. 1 when one read it.
-  int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint);
+  // A file whose bytes are of a kind a plug-in declared (a HEIF or WebP
+  // named ".jpg") is offered as that kind too. On failure *reason (when
+  // given) is the first reason a plug-in gave.
+  int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint,
+                     MyString* reason = nullptr);
+  // Writes through the first codec plug-in that declared the path's
+  // extension: 1 written, 0 failed with *error, -1 none declared it.
+  int WriteWithPlugins(const MyString& path, const tagLORIMOBITMAP& bitmap, MyString* error);
   // A thumbnail from the first plug-in that gives one; null when none does.
   HBITMAP ProvideThumbnail(const MyString& path, const SIZE& size);
 

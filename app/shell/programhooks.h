@@ -7,6 +7,7 @@
 #include <QImage>
 #include <functional>
 
+#include "corekit/bitmap.h"
 #include "corekit/messages.h"
 #include "corekit/mystring.h"
 #include "corekit/platform.h"
@@ -39,6 +40,11 @@ struct tagPROGRAMHOOKS {
   // makes one). Called on thumbnail worker threads; set while the plug-in
   // host exists.
   std::function<QImage(const MyString& path, const SIZE& box)> pluginThumbnail;
+  // Writes a picture through the codec plug-in that declared the path's
+  // extension: 1 written, 0 failed (*error says why), -1 no plug-in takes
+  // the extension. Any thread; set while the plug-in host exists.
+  std::function<int(const MyString& path, const tagLORIMOBITMAP& bitmap, MyString* error)>
+      pluginWrite;
   // A file was written or added: its entry in the thumbnails pane is redrawn.
   std::function<void(const MyString& path)> updateThumbnailEntry;
   // The "Thumbnail options" page of the "View Options" sheet.

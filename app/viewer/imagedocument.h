@@ -143,13 +143,15 @@ class CImageDocument : public CLoadTarget {
   void NotifyPluginsOpening(const MyString& path) override {
     if (m_pluginOpening) m_pluginOpening(path);
   }
-  int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint) override {
-    return m_pluginOffer ? m_pluginOffer(path, image, sizeHint) : 0;
+  int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint,
+                     MyString* reason) override {
+    return m_pluginOffer ? m_pluginOffer(path, image, sizeHint, reason) : 0;
   }
   // The plug-in host's side of loads (set before any load runs; loading
   // threads call them).
-  void SetPluginHandlers(std::function<void(const MyString&)> opening,
-                         std::function<int(const MyString&, Magick::Image*, const SIZE*)> offer) {
+  void SetPluginHandlers(
+      std::function<void(const MyString&)> opening,
+      std::function<int(const MyString&, Magick::Image*, const SIZE*, MyString*)> offer) {
     m_pluginOpening = std::move(opening);
     m_pluginOffer = std::move(offer);
   }
@@ -165,7 +167,7 @@ class CImageDocument : public CLoadTarget {
   // GraphicsMagick is started before the first image member is made.
   bool m_bLibraryReady;
   std::function<void(const MyString&)> m_pluginOpening;
-  std::function<int(const MyString&, Magick::Image*, const SIZE*)> m_pluginOffer;
+  std::function<int(const MyString&, Magick::Image*, const SIZE*, MyString*)> m_pluginOffer;
   HWND m_hWindow = nullptr;
   // Mutable: the image held as pixels is made when a reader first asks.
   mutable tagIMAGEDATA m_data;

@@ -18,6 +18,7 @@
 #include "corekit_ui/uiutil.h"
 #include "pixwork/formats.h"
 #include "pixwork/options.h"
+#include "shell/programhooks.h"
 #include "viewer/progressmonitor.h"
 
 namespace {
@@ -123,6 +124,29 @@ MyString ReadingExtension(const MyString& path, std::string* forcedFormat) {
   if (kind != IK_PSD && kind != IK_JP2 && kind != IK_J2K && kind != IK_HDF)
     *forcedFormat = MagickFormatOfExtension(extension);
   return extension;
+}
+
+// 1 when a codec plug-in wrote the picture, 0 when it failed, -1 when no
+// plug-in takes the extension (or it is one the program writes itself).
+int WriteWithPlugin(const MyString& path, const Magick::Image& image, MyString* error) {
+  const auto& write = GetProgramHooks().pluginWrite;
+  const MyString extension = ExtensionOf(path);
+  if (!write || extension.IsEmpty()) return -1;
+  for (const char16_t* const* own = szSaveFilter2; *own; ++own)
+    if (extension.EqualsNoCase(*own)) return -1;
+  std::unique_ptr<tagLORIMOBITMAP, void (*)(HBITMAP)> bitmap(
+      CreateBitmap32(int32_t(image.columns()), int32_t(image.rows())), DeleteBitmap32);
+  if (!bitmap) {
+    *error = u"Unable to Allocate Memory";
+    return 0;
+  }
+  try {
+    ExportBgraPixels(image, 0, image.rows(), bitmap->pPixels);
+  } catch (const std::exception& e) {
+    *error = CStrAW::a_toW(e.what());
+    return 0;
+  }
+  return write(path, *bitmap, error);
 }
 
 }  // namespace
@@ -233,7 +257,9 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
     shortText = u"Cancelled";
   }
   // The codec layer gives RGB; an image a plug-in read may still need it.
-  if (failed && viewer && !cancelled && viewer->OfferToPlugins(path, &image, sizeHint)) {
+  MyString pluginReason;
+  if (failed && viewer && !cancelled &&
+      viewer->OfferToPlugins(path, &image, sizeHint, &pluginReason)) {
     failed = false;
     try {
       image.colorSpace(Magick::RGBColorspace);
@@ -242,6 +268,10 @@ int LoadImage(HWND target, const MyString& path, Magick::Image* out, int bReport
       shortText = CStrAW::a_toW(e.what());
       message += u"Decoder error loading " + path + u" !\n" + shortText;
     }
+  } else if (failed && !cancelled && !pluginReason.IsEmpty()) {
+    // The plug-in that takes such files knows better why this one failed.
+    shortText = pluginReason;
+    message += u"\nDecoder error loading " + path + u" !\n" + pluginReason;
   }
   if (failed) {
     std::lock_guard<std::mutex> lock(gErrorMutex);
@@ -277,7 +307,11 @@ bool SaveImage(HWND owner, const MyString& path, const Magick::Image& image,
     }
   }
   const unsigned quality = unsigned(std::clamp(gSO[SO_JPG_QUALITY].nValue, 0, 100));
-  if (error.IsEmpty() && WriteImageFile(path, copy, quality, &error, write)) return true;
+  // Formats of the codec plug-ins (WebP, JPEG XL) are written by them.
+  const int byPlugin = error.IsEmpty() ? WriteWithPlugin(path, copy, &error) : 0;
+  if (byPlugin == 1) return true;
+  if (byPlugin == -1 && error.IsEmpty() && WriteImageFile(path, copy, quality, &error, write))
+    return true;
   if (!AnyAutoplayRunning() && (reportAlways || ShowErrorsOption()))
     ShowImageMessage(owner, error, u"Lorimo: SaveImage() function");
   return false;

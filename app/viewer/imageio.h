@@ -32,9 +32,10 @@ class CLoadTarget {
   virtual void StartAnimation(std::vector<Magick::Image> frames) = 0;
   virtual bool IsAutoplayRunning() const = 0;
   // The plug-ins hear of the path before it is read, and may read it when
-  // we cannot (1 when one did).
+  // we cannot (1 when one did; else *reason may say why they could not).
   virtual void NotifyPluginsOpening(const MyString& path) {}
-  virtual int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint) {
+  virtual int OfferToPlugins(const MyString& path, Magick::Image* image, const SIZE* sizeHint,
+                             MyString* reason) {
     return 0;
   }
   // The load ended (not called while the program closes). On success the

@@ -34,10 +34,10 @@ constexpr intptr_t LORIMO_ERR_NOIMAGE = 54080;       // no current image
 
 // Notifications (OnLorimoNotification's type). Others may come; ignore them.
 enum LORIMONOTIFY : unsigned long {
-  LN_FILE_OPENING = 1,       // text: the path about to be read; data 0
-  LN_LBUTTON_DOWN = 8,       // data: const RECT* of the image on screen; to image tools only
-  LN_TOOLBOX_BUTTON = 16,    // text: the new state (0 or 1); data: the button's command id
-  LN_LBUTTON_UP = 32,        // as LN_LBUTTON_DOWN
+  LN_FILE_OPENING = 1,     // text: the path about to be read; data 0
+  LN_LBUTTON_DOWN = 8,     // data: const RECT* of the image on screen; to image tools only
+  LN_TOOLBOX_BUTTON = 16,  // text: the new state (0 or 1); data: the button's command id
+  LN_LBUTTON_UP = 32,      // as LN_LBUTTON_DOWN
 };
 
 enum LORIMOREQUEST : intptr_t {
@@ -259,6 +259,7 @@ class CLorimoPlugin {
   virtual void GetReadableFileTypes(std::vector<const char16_t*>* pTypes);
   // A new bitmap the program then owns; null when the file cannot be read.
   virtual HBITMAP ReadImageFromDisk(const char16_t* file, SIZE* size);
+  // Writes the bitmap (it stays the program's) to file; 1 when written.
   virtual int WriteImageToDisk(const char16_t* file, HBITMAP bitmap);
   virtual int GetToolBoxBtnState(int nCommandID);
   virtual int GetToolViewBtnState(int nCommandID);
@@ -351,9 +352,14 @@ class CLorimoPluginFilter {
 // a filter's panel for a template id, parented to parent (its receiver
 // handle goes to ApplyFilter), and the plug-in's 32 x 32 icon as a bitmap
 // the program then owns. Looked up with dlsym; either may be missing.
+// A codec plug-in may also tell why the calling thread's last
+// ReadImageFromDisk or WriteImageToDisk failed (empty text: no reason);
+// the program shows it in its load failure.
 extern "C" {
 using PFN_CreateLorimoFilterPanel = QWidget* (*)(unsigned int templateID, QWidget* parent);
 using PFN_GetLorimoPluginIcon = HBITMAP (*)();
+using PFN_GetLorimoCodecError = const char16_t* (*)();
 }
 constexpr char kCreateFilterPanelExport[] = "CreateLorimoFilterPanel";
 constexpr char kPluginIconExport[] = "GetLorimoPluginIcon";
+constexpr char kCodecErrorExport[] = "GetLorimoCodecError";
