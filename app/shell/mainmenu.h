@@ -27,7 +27,7 @@ struct tagFAVORITESMENUENTRY {
   bool bSeparatorBefore = false;
   // Favorites only: the entries of its sub-menu, asked for each time the
   // sub-menu opens. Null: a plain entry.
-  std::function<std::vector<tagFAVORITESMENUENTRY>()> fillSubmenu;
+  std::function<std::vector<tagFAVORITESMENUENTRY>()> fillSubmenu = nullptr;
 };
 
 class CMainMenu : public QObject {

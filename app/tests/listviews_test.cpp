@@ -124,7 +124,7 @@ TEST_F(ListViews, ClicksSelectAndOpenAndFindNextNeverWraps) {
   CThumbnailsView view(m_viewer, &m_settings);
   view.resize(360, 800);
   view.show();
-  QTest::qWaitForWindowExposed(&view);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
   Quiet(view.Actions());
   QWidget* area = view.viewport();
 
@@ -180,7 +180,7 @@ TEST_F(ListViews, RenameInPlaceTakesOnlyEnterAndKeepsTheExtension) {
   auto* view = new CFilesView(m_viewer, &m_settings);
   view->resize(300, 400);
   view->show();
-  QTest::qWaitForWindowExposed(view);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(view));
   Quiet(view->Actions());
   EXPECT_EQ(view->Model().rowCount(), 6);
   EXPECT_EQ(view->State().GetCurrent(), 2);
@@ -279,8 +279,8 @@ TEST(Browsing, DeleteAndRenameImageInTheMainWindow) {
     frame.show();
     ASSERT_EQ(frame.OpenImage(CStrAW::FromPath(dir / "b.jpg")), 1);
     // Shown at once; its folder is listed on a worker.
-    ASSERT_TRUE(testsupport::WaitFor(
-        [&] { return frame.Viewer()->Stepper().Position().GetLast() == 2; }));
+    ASSERT_TRUE(
+        testsupport::WaitFor([&] { return frame.Viewer()->Stepper().Position().GetLast() == 2; }));
     QSignalSpy changed(frame.Viewer(), &CImageView::ListChanged);
 
     EXPECT_EQ(frame.Router().Route(IDM_DELETE_IMAGE), 1);

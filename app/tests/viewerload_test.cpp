@@ -64,7 +64,9 @@ TEST_P(GifPlaybackRule, CyclesAndStopsAsCounted) {
   for (int i = 0; i < c.ticks && !stopped; ++i) {
     const CGifPlayback::CStep step = playback.Advance(7);
     stopped = step.bStop;
-    if (stopped) EXPECT_EQ(step.nFrame, playback.GetIndex());
+    if (stopped) {
+      EXPECT_EQ(step.nFrame, playback.GetIndex());
+    }
     playback.Apply(step);
   }
   EXPECT_EQ(stopped, c.stopped);
