@@ -28,6 +28,28 @@ struct CContextDeleter {
   void operator()(void* context) const { cmsDeleteContext(static_cast<cmsContext>(context)); }
 };
 
+// A context of one conversion, collecting LittleCMS's first complaint.
+class CLcmsContext {
+ public:
+  CLcmsContext() : m_context(cmsCreateContext(nullptr, &m_error)) {
+    if (m_context) cmsSetLogErrorHandlerTHR(Get(), CollectError);
+  }
+  CLcmsContext(const CLcmsContext&) = delete;
+  CLcmsContext& operator=(const CLcmsContext&) = delete;
+
+  bool IsValid() const { return m_context != nullptr; }
+  cmsContext Get() const { return static_cast<cmsContext>(m_context.get()); }
+  // 0, with why and the library's complaint in *warning.
+  int Fail(std::string* warning, const char* why) const {
+    if (warning) *warning = std::string(why) + (m_error.empty() ? "" : ": " + m_error);
+    return 0;
+  }
+
+ private:
+  std::string m_error;  // before the context, which points at it
+  std::unique_ptr<void, CContextDeleter> m_context;
+};
+
 std::mutex gDisplayMutex;
 // The monitor's profile; null: sRGB. Replaced whole, never changed in place,
 // so a conversion holds the one it began with.
@@ -46,15 +68,10 @@ int SetDisplayProfile(const std::string& icc, std::string* warning) {
     gDisplay.reset();
     return 1;
   }
-  std::string error;
-  std::unique_ptr<void, CContextDeleter> context(cmsCreateContext(nullptr, &error));
-  if (!context) return 0;
-  const cmsContext ctx = static_cast<cmsContext>(context.get());
-  cmsSetLogErrorHandlerTHR(ctx, CollectError);
-  auto fail = [&](const char* why) {
-    if (warning) *warning = std::string(why) + (error.empty() ? "" : ": " + error);
-    return 0;
-  };
+  const CLcmsContext context;
+  if (!context.IsValid()) return 0;
+  const cmsContext ctx = context.Get();
+  auto fail = [&](const char* why) { return context.Fail(warning, why); };
   ProfilePtr monitor(cmsOpenProfileFromMemTHR(ctx, icc.data(), cmsUInt32Number(icc.size())));
   if (!monitor) return fail("the monitor's colour profile cannot be read");
   if (cmsGetColorSpace(monitor.get()) != cmsSigRgbData)
@@ -74,15 +91,10 @@ int SetDisplayProfile(const std::string& icc, std::string* warning) {
 int ConvertBgraToSrgb(const void* icc, size_t iccSize, uint8_t* bgra, size_t pixelCount,
                       std::string* warning) {
   if (!icc || iccSize == 0 || !bgra || pixelCount == 0) return 0;
-  std::string error;
-  std::unique_ptr<void, CContextDeleter> context(cmsCreateContext(nullptr, &error));
-  if (!context) return 0;
-  const cmsContext ctx = static_cast<cmsContext>(context.get());
-  cmsSetLogErrorHandlerTHR(ctx, CollectError);
-  auto fail = [&](const char* why) {
-    if (warning) *warning = std::string(why) + (error.empty() ? "" : ": " + error);
-    return 0;
-  };
+  const CLcmsContext context;
+  if (!context.IsValid()) return 0;
+  const cmsContext ctx = context.Get();
+  auto fail = [&](const char* why) { return context.Fail(warning, why); };
   ProfilePtr embedded(cmsOpenProfileFromMemTHR(ctx, icc, cmsUInt32Number(iccSize)));
   if (!embedded) return fail("the embedded colour profile cannot be read");
   if (cmsGetColorSpace(embedded.get()) != cmsSigRgbData)

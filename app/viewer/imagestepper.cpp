@@ -178,11 +178,16 @@ bool CImageStepper::AskToSave() { return !askToSave || askToSave(); }
 
 void CImageStepper::ReadPortfolioDelays(const std::vector<CSlide>& slides) {
   ListGuard guard(m_position.GetLock());
-  const SortDir& list = m_position.GetList();
   m_delays.clear();
-  // The list left out empty paths and files that could not be read: walk
-  // both in order so that each entry gets the delay of its own slide.
-  int entry = 0;
+  AppendSlideDelays(slides, 0);
+}
+
+// The list left out empty paths and files that could not be read: the
+// slides and the entries from first on are walked in order, so that each
+// entry gets the delay of its own slide. Called under the list lock.
+void CImageStepper::AppendSlideDelays(const std::vector<CSlide>& slides, int first) {
+  const SortDir& list = m_position.GetList();
+  int entry = first;
   for (const CSlide& slide : slides) {
     if (slide.strPath.IsEmpty()) continue;
     const CFileEntry* listed = list.GetEntry(entry);
@@ -389,16 +394,7 @@ void CImageStepper::AppendGroup(const MyString& path, bool bPortfolio,
   // One delay per entry once any group has its own.
   if (!bPortfolio && m_delays.empty()) return;
   m_delays.resize(size_t(before), 0);
-  const SortDir& list = m_position.GetList();
-  int entry = before;
-  for (const CSlide& slide : slides) {
-    if (slide.strPath.IsEmpty()) continue;
-    const CFileEntry* listed = list.GetEntry(entry);
-    if (!listed || !(listed->strPath == slide.strPath)) continue;
-    m_delays.push_back(slide.nDelay);
-    ++entry;
-  }
-  m_delays.resize(size_t(list.GetLengthFileList()), 0);
+  AppendSlideDelays(slides, before);
 }
 
 int CImageStepper::AddGroup(const MyString& path, bool bPortfolio, const tagSTEPOPTIONS& options) {

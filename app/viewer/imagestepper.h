@@ -154,6 +154,7 @@ class CImageStepper : public QObject {
   void ForgetShown();
   bool AskToSave();
   void ReadPortfolioDelays(const std::vector<CSlide>& slides);
+  void AppendSlideDelays(const std::vector<CSlide>& slides, int first);
   // Lists folder on the lister thread; a newer listing or list change
   // drops what an older one brings back.
   void ListOnWorker(const MyString& folder, bool bShowFirst);
