@@ -119,6 +119,7 @@ CThumbnailsView::CThumbnailsView(CImageView* viewer, CLorimoSettings* settings, 
   BuildPool();
   // The view follows the viewer's list and its current image.
   connect(viewer, &CImageView::ListChanged, this, &CThumbnailsView::ShowList);
+  connect(viewer, &CImageView::ListFactsRead, this, &CThumbnailsView::RefreshFacts);
   connect(viewer, &CImageView::CurrentImageChanged, this,
           [this](const QString&, int index) { SetCurrentItem(index); });
   ShowList();
@@ -150,6 +151,21 @@ void CThumbnailsView::SetEdge(int edge) {
   BuildPool();
   Relayout();
   SetCurrentItem(m_state.GetCurrent());
+  viewport()->update();
+}
+
+void CThumbnailsView::RefreshFacts() {
+  {
+    CListPosition& position = m_viewer->ListPosition();
+    std::lock_guard lock(position.GetLock());
+    for (tagCELL& cell : m_cells) {
+      const CFileEntry* entry =
+          cell.nIndex >= 0 ? position.GetList().GetEntry(cell.nIndex) : nullptr;
+      if (!entry || !(entry->strPath == cell.path)) continue;
+      cell.nSize = entry->nSize;
+      cell.ftWritten = entry->ftLastWriteTime;
+    }
+  }
   viewport()->update();
 }
 

@@ -36,6 +36,8 @@ class CThumbnailsView : public QAbstractScrollArea {
   // The viewer's list changed: the view resets to it (and prepares the
   // cache's mirror folders) and shows its current item.
   void ShowList();
+  // Captions follow sizes and times read after the list was shown.
+  void RefreshFacts();
   // The viewer shows another item: highlighted and scrolled into view.
   void SetCurrentItem(int index);
   // A file was written: its cell's picture is made again.

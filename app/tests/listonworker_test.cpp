@@ -80,6 +80,30 @@ class ListOnWorker : public ::testing::Test {
 };
 fs::path* ListOnWorker::s_big = nullptr;
 
+// By name the folder is swapped in from its names alone; sizes and times
+// come in after, with the order kept.
+TEST_F(ListOnWorker, SizesAndTimesComeInAfterTheListIsShown) {
+  int factsRead = 0;
+  m_stepper.onFactsRead = [&] { ++factsRead; };
+  ASSERT_EQ(m_stepper.OpenFile(Big(7), m_options), 1);
+  ASSERT_TRUE(Settle());
+  ASSERT_EQ(Count(), kFiles);
+  ASSERT_TRUE(testsupport::WaitFor([&] {
+    QCoreApplication::processEvents();
+    return factsRead == 1;
+  }));
+  const uint64_t size = fs::file_size(*s_big / Name(0));
+  std::lock_guard lock(m_stepper.Position().GetLock());
+  const SortDir& list = m_stepper.Position().GetList();
+  EXPECT_TRUE(list.PendingFactsPaths().empty());
+  for (int i : {0, kFiles / 2, kFiles - 1}) {
+    EXPECT_EQ(list.GetEntry(i)->strPath, Big(i));
+    EXPECT_EQ(list.GetEntry(i)->nSize, size);
+    EXPECT_GT(list.GetEntry(i)->ftLastWriteTime, 0u);
+  }
+  EXPECT_EQ(m_stepper.Position().GetCurrent(), 7);
+}
+
 TEST_F(ListOnWorker, OpenedFileShowsFirstThenItsFolderIsSwappedInAroundIt) {
   const MyString middle = Big(kFiles / 2);
   ASSERT_EQ(m_stepper.OpenFile(middle, m_options), 1);

@@ -33,7 +33,7 @@ bool CImageStepper::IsLoading() const {
 
 bool CImageStepper::IsListing() const {
   std::lock_guard<std::mutex> lock(m_listerMutex);
-  return m_bListerBusy;
+  return m_bListing;
 }
 
 void CImageStepper::ListOnWorker(const MyString& folder, bool bShowFirst) {
@@ -43,6 +43,7 @@ void CImageStepper::ListOnWorker(const MyString& folder, bool bShowFirst) {
   std::lock_guard<std::mutex> lock(m_listerMutex);
   m_strListFolder = folder;
   m_nListWanted = generation;
+  m_bListing = true;
   // A busy lister takes the newest folder when it is done.
   if (m_bListerBusy || m_bListerStop) return;
   if (m_lister.joinable()) m_lister.join();  // it has finished
@@ -70,6 +71,8 @@ void CImageStepper::ListerLoop() {
       // Listed and sorted without the list lock: steps and draws go on.
       list = std::make_shared<SortDir>();
       list->InitializeSortDir(folder, 100);
+      // Sizes and times come after the list is shown, when the order allows.
+      list->SetFactsLater(true);
       list->CreateSortedImageList();
       if (bByTaken) {
         list->ReadTakenDates();
@@ -83,12 +86,16 @@ void CImageStepper::ListerLoop() {
       }
       for (auto& [path, taken] : dates) ReadExifDate(path, &taken);
     }
-    std::lock_guard<std::mutex> lock(m_listerMutex);
-    if (m_bListerStop) {
-      m_bListerBusy = false;
-      return;
-    }
-    if (m_nListWanted == generation) {
+    // Taken before the list is handed over: the GUI thread takes its entries.
+    std::vector<MyString> pending;
+    if (list) pending = list->PendingFactsPaths();
+    {
+      std::lock_guard<std::mutex> lock(m_listerMutex);
+      if (m_bListerStop) {
+        m_bListerBusy = false;
+        return;
+      }
+      if (m_nListWanted != generation) continue;
       // Handed over under the lister mutex: IsListing turns false only
       // once the result is queued.
       if (list)
@@ -96,10 +103,39 @@ void CImageStepper::ListerLoop() {
       else
         QueueCall(this,
                   [this, dates = std::move(dates), generation] { ApplyDates(dates, generation); });
+      m_bListing = false;
+      if (pending.empty()) {
+        m_bListerBusy = false;
+        return;
+      }
+    }
+    std::vector<tagFILEFACTS> facts = ReadFileFacts(pending, [this, generation] {
+      std::lock_guard<std::mutex> lock(m_listerMutex);
+      return m_bListerStop || m_nListWanted != generation;
+    });
+    std::lock_guard<std::mutex> lock(m_listerMutex);
+    if (m_bListerStop) {
       m_bListerBusy = false;
       return;
     }
+    // A newer folder is wanted meanwhile: these facts are of no use.
+    if (m_nListWanted != generation) continue;
+    QueueCall(this, [this, pending = std::move(pending), facts = std::move(facts), generation] {
+      FillFacts(pending, facts, generation);
+    });
+    m_bListerBusy = false;
+    return;
   }
+}
+
+void CImageStepper::FillFacts(const std::vector<MyString>& paths,
+                              const std::vector<tagFILEFACTS>& facts, uint64_t generation) {
+  if (generation != m_nListGeneration) return;
+  {
+    ListGuard guard(m_position.GetLock());
+    m_position.GetList().FillPendingFacts(paths, facts);
+  }
+  if (onFactsRead) onFactsRead();
 }
 
 void CImageStepper::SwapIn(std::shared_ptr<SortDir> list, uint64_t generation) {

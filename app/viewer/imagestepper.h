@@ -68,6 +68,9 @@ class CImageStepper : public QObject {
   // (GUI thread). True when the current entry was loaded anew: a folder
   // was opened, or the shown file was gone.
   std::function<void(bool bReloaded)> onListSwapped;
+  // The sizes and times of a list shown without them were filled in (GUI
+  // thread); the order is unchanged.
+  std::function<void()> onFactsRead;
 
   // With it on, OpenFile shows the file at once, alone, and OpenFolder
   // returns at once; the folder is listed on a worker and swapped in under
@@ -163,6 +166,9 @@ class CImageStepper : public QObject {
   // Sort mode 4 orders by dates read on the worker: once they are in, the
   // list is sorted again, the shown image staying current.
   void DateOnWorker();
+  // Sizes and times of a list shown without them (GUI thread).
+  void FillFacts(const std::vector<MyString>& paths, const std::vector<tagFILEFACTS>& facts,
+                 uint64_t generation);
   void ApplyDates(const std::vector<std::pair<MyString, FILETIME64>>& dates, uint64_t generation);
   // The shown image stays current after the list changed around it.
   // bLoad: the current entry is loaded anew.
@@ -210,7 +216,8 @@ class CImageStepper : public QObject {
   bool m_bShowFirstOnSwap = false;   // GUI thread
   mutable std::mutex m_listerMutex;  // guards the fields below
   std::thread m_lister;
-  bool m_bListerBusy = false;
+  bool m_bListerBusy = false;  // the lister thread runs
+  bool m_bListing = false;     // a list is wanted and not yet queued
   bool m_bListerStop = false;
   MyString m_strListFolder;  // empty: date the current list
   uint64_t m_nListWanted = 0;

@@ -90,6 +90,7 @@ CImageView::CImageView(QWidget* parent)
     if (bReloaded && m_pStepper->Position().GetLast() < 0) ShowEmpty();
     emit ListChanged();
   };
+  m_pStepper->onFactsRead = [this] { emit ListFactsRead(); };
 
   // The toolbox's stored states; Best Fit starts on.
   m_geometry.SetLocked(gBO[BO_SEL_ZS].bFlag != 0);

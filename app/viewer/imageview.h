@@ -216,6 +216,9 @@ class CImageView : public QWidget, public CViewerOperations {
   // The list was built again or changed (another folder or portfolio, a
   // rescan, a sort, a file taken out or renamed).
   void ListChanged();
+  // The sizes and times of a list shown before they were read came in; the
+  // list and its order are unchanged.
+  void ListFactsRead();
   // A load failed; text is the decoder's short message.
   void LoadFailed(const QString& path, const QString& text);
   // The navigator views: 1027 after a zoom, 3 after a hand scroll.

@@ -11,6 +11,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <functional>
 #include <stdio.h>
 #include <string>
 #include <string_view>
@@ -18,6 +19,7 @@
 #include <system_error>
 #include <thread>
 #include <unistd.h>
+#include <unordered_map>
 #include <utility>
 
 #include "corekit/straw.h"
@@ -172,13 +174,37 @@ CEntryFacts ReadFacts(int folderFd, const char* name, int flags) {
 // Below this many names a second thread costs more than it saves.
 constexpr size_t kNamesPerStatThread = 2048;
 
-// Everything a scan needs about one folder, read once. The names are read
-// first and stat-ed afterwards, split over the cores: on a large folder the
+// Runs range over [0, count) split over the cores: on a large folder the
 // stat calls are most of the time and scale with the cores.
+void InParts(size_t count, const std::function<void(size_t, size_t)>& range) {
+  const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+  const size_t parts = std::min(cores, std::max<size_t>(1, count / kNamesPerStatThread));
+  std::vector<std::thread> helpers;
+  const size_t step = count / parts;
+  for (size_t part = 1; part < parts; ++part) {
+    const size_t first = part * step;
+    const size_t last = part + 1 == parts ? count : first + step;
+    try {
+      helpers.emplace_back(range, first, last);
+    } catch (const std::system_error&) {
+      range(first, last);  // no thread to spare: do it here
+    }
+  }
+  range(0, parts > 1 ? step : count);
+  for (std::thread& helper : helpers) helper.join();
+}
+
+// Everything a scan needs about one folder, read once. The names are read
+// first and stat-ed afterwards, split over the cores; with facts later a
+// regular file is not stat-ed at all.
 class CFolderScan {
  public:
-  CFolderScan(const MyString& directory, std::vector<std::unique_ptr<CFileEntry>>* files)
-      : m_directory(directory), m_files(files), m_extensions(GetSupportedExtensions()) {}
+  CFolderScan(const MyString& directory, std::vector<std::unique_ptr<CFileEntry>>* files,
+              bool bFactsLater)
+      : m_directory(directory),
+        m_files(files),
+        m_extensions(GetSupportedExtensions()),
+        m_bFactsLater(bFactsLater) {}
 
   void Run(bool withoutExtension) {
     if (m_directory.IsEmpty()) return;
@@ -196,6 +222,13 @@ class CFolderScan {
     for (size_t i = 0; i < m_nameEnds.size(); ++i) {
       const size_t begin = i == 0 ? 0 : m_nameEnds[i - 1];
       const std::string_view name(m_names.data() + begin, m_nameEnds[i] - begin - 1);
+      if (m_bLater[i]) {
+        auto file = std::make_unique<CFileEntry>();
+        file->strPath = JoinPath(m_directory, name);
+        file->bFactsPending = true;
+        m_files->push_back(std::move(file));
+        continue;
+      }
       CEntryFacts entry = facts[i];
       if (!entry.bRead) continue;
       if (S_ISLNK(entry.nMode)) {
@@ -238,39 +271,28 @@ class CFolderScan {
       m_names.append(name);
       m_names.push_back('\0');
       m_nameEnds.push_back(m_names.size());
+      m_bLater.push_back(m_bFactsLater && entry->d_type == DT_REG);
     }
   }
 
   std::vector<CEntryFacts> StatNames(int fd) const {
     std::vector<CEntryFacts> facts(m_nameEnds.size());
-    const auto statRange = [&](size_t first, size_t last) {
+    InParts(facts.size(), [&](size_t first, size_t last) {
       for (size_t i = first; i < last; ++i)
-        facts[i] =
-            ReadFacts(fd, m_names.data() + (i == 0 ? 0 : m_nameEnds[i - 1]), AT_SYMLINK_NOFOLLOW);
-    };
-    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t parts = std::min(cores, std::max<size_t>(1, facts.size() / kNamesPerStatThread));
-    std::vector<std::thread> helpers;
-    const size_t step = facts.size() / parts;
-    for (size_t part = 1; part < parts; ++part) {
-      const size_t first = part * step;
-      const size_t last = part + 1 == parts ? facts.size() : first + step;
-      try {
-        helpers.emplace_back(statRange, first, last);
-      } catch (const std::system_error&) {
-        statRange(first, last);  // no thread to spare: do it here
-      }
-    }
-    statRange(0, parts > 1 ? step : facts.size());
-    for (std::thread& helper : helpers) helper.join();
+        if (!m_bLater[i])
+          facts[i] =
+              ReadFacts(fd, m_names.data() + (i == 0 ? 0 : m_nameEnds[i - 1]), AT_SYMLINK_NOFOLLOW);
+    });
     return facts;
   }
 
   const MyString& m_directory;
   std::vector<std::unique_ptr<CFileEntry>>* m_files;
   CExtensionSet m_extensions;
+  const bool m_bFactsLater;
   std::string m_names;
   std::vector<size_t> m_nameEnds;
+  std::vector<bool> m_bLater;  // per name: listed without a stat
 };
 
 QCollator ExtensionCollator() {
@@ -461,7 +483,10 @@ void SortDir::InitializeSortDir(const MyString& folder, unsigned int) {
 }
 
 void SortDir::CreateSortedImageList() {
-  CFolderScan(m_strDirectory, &m_files).Run(gbListFilesWithoutExtension == 1);
+  const bool bOrderNeedsFacts =
+      gdwSortingMode == kBySize || gdwSortingMode == kByDate || gdwSortingMode == kByTaken;
+  CFolderScan(m_strDirectory, &m_files, m_bFactsLater && !bOrderNeedsFacts)
+      .Run(gbListFilesWithoutExtension == 1);
   Sort();
   if (!m_groups.empty()) {
     CInfoBrowse& group = *m_groups.back();
@@ -600,7 +625,7 @@ std::vector<CFileEntry*> SortDir::GetEntries() const {
 
 MyString SortDir::GetString(int index) const {
   const CFileEntry* entry = GetEntry(index);
-  if (!entry || entry->nSize == 0) return MyString();
+  if (!entry || (entry->nSize == 0 && !entry->bFactsPending)) return MyString();
   return entry->strPath;
 }
 
@@ -655,7 +680,50 @@ int SortDir::RenameFile(const MyString& oldPath, const MyString& newPath) {
 
 int SortDir::DeleteFileW(int index) {
   const CFileEntry* entry = GetEntry(index);
-  if (!entry || entry->nSize == 0) return 0;
+  if (!entry || (entry->nSize == 0 && !entry->bFactsPending)) return 0;
   m_files.erase(m_files.begin() + index);
   return 1;
+}
+
+std::vector<tagFILEFACTS> ReadFileFacts(const std::vector<MyString>& paths,
+                                        const std::function<bool()>& cancelled) {
+  std::vector<tagFILEFACTS> facts(paths.size());
+  InParts(paths.size(), [&](size_t first, size_t last) {
+    for (size_t i = first; i < last; ++i) {
+      if ((i - first) % 1024 == 1023 && cancelled && cancelled()) return;
+      const CEntryFacts read = ReadFacts(AT_FDCWD, CStrAW::w_toA(paths[i]).c_str(), 0);
+      if (!read.bRead) continue;
+      facts[i].bRead = true;
+      facts[i].nSize = S_ISDIR(read.nMode) ? 0 : read.nSize;
+      facts[i].ftLastWriteTime = FileTime(read.tWritten);
+    }
+  });
+  return facts;
+}
+
+std::vector<MyString> SortDir::PendingFactsPaths() const {
+  std::vector<MyString> paths;
+  for (const auto& file : m_files)
+    if (file->bFactsPending) paths.push_back(file->strPath);
+  return paths;
+}
+
+int SortDir::FillPendingFacts(const std::vector<MyString>& paths,
+                              const std::vector<tagFILEFACTS>& facts) {
+  // Matched by path: entries may have come or gone since the paths were taken.
+  std::unordered_map<std::u16string_view, const tagFILEFACTS*> byPath;
+  byPath.reserve(paths.size());
+  for (size_t i = 0; i < paths.size() && i < facts.size(); ++i)
+    byPath.emplace(std::u16string_view(paths[i].str()), &facts[i]);
+  int filled = 0;
+  for (auto& file : m_files) {
+    if (!file->bFactsPending) continue;
+    const auto it = byPath.find(std::u16string_view(file->strPath.str()));
+    if (it == byPath.end()) continue;
+    file->bFactsPending = false;
+    file->nSize = it->second->nSize;
+    file->ftLastWriteTime = it->second->ftLastWriteTime;
+    ++filled;
+  }
+  return filled;
 }

@@ -189,6 +189,40 @@ TEST_F(SortDirTest, LargeFolderKeepsEachFilesOwnFacts) {
   EXPECT_EQ(m_list.GetEntry(1)->nSize, uint64_t(4499 % 61)) << "a link shows its target";
 }
 
+// With facts later a by-name list is made from the names alone; the facts
+// are filled in afterwards by path, and an order that needs them reads them.
+TEST_F(SortDirTest, FactsLaterListsByNameFirstAndFillsByPath) {
+  const fs::path dir = testsupport::NewTempDir();
+  MakeFile(dir / "b.jpg", 5, kBaseTime + 20);
+  MakeFile(dir / "a.jpg", 9, kBaseTime + 10);
+  MakeFile(dir / "c.jpg", 0, kBaseTime + 30);
+  fs::create_symlink("b.jpg", dir / "link.jpg");
+  m_list.SetFactsLater(true);
+  EXPECT_EQ(List(dir), (std::vector<std::string>{"a.jpg", "b.jpg", "c.jpg", "link.jpg"}));
+  EXPECT_TRUE(m_list.GetEntry(0)->bFactsPending);
+  EXPECT_FALSE(m_list.GetEntry(3)->bFactsPending) << "a link is checked while listing";
+  EXPECT_EQ(m_list.GetEntry(3)->nSize, 5u);
+  // Waiting entries are not taken for empty files.
+  EXPECT_EQ(m_list.GetString(2), W(dir / "c.jpg"));
+
+  const std::vector<MyString> paths = m_list.PendingFactsPaths();
+  ASSERT_EQ(paths.size(), 3u);
+  fs::remove(dir / "b.jpg");
+  const std::vector<tagFILEFACTS> facts = ReadFileFacts(paths);
+  EXPECT_EQ(m_list.FillPendingFacts(paths, facts), 3);
+  EXPECT_EQ(m_list.GetEntry(0)->nSize, 9u);
+  EXPECT_EQ(m_list.GetEntry(0)->ftLastWriteTime, FileTimeFromUnix(kBaseTime + 10, 0));
+  EXPECT_TRUE(m_list.PendingFactsPaths().empty());
+  // Gone and empty files count as empty once their facts are in.
+  EXPECT_TRUE(m_list.GetString(1).IsEmpty());
+  EXPECT_TRUE(m_list.GetString(2).IsEmpty());
+
+  gdwSortingMode = 3;
+  MakeFile(dir / "b.jpg", 5, kBaseTime + 20);
+  EXPECT_EQ(List(dir), (std::vector<std::string>{"a.jpg", "b.jpg", "link.jpg", "c.jpg"}));
+  EXPECT_TRUE(m_list.PendingFactsPaths().empty()) << "the date order reads the facts";
+}
+
 TEST_F(SortDirTest, FolderThatCannotBeReadListsNothing) {
   const fs::path dir = testsupport::NewTempDir();
   EXPECT_TRUE(List(dir / "missing").empty());

@@ -9,6 +9,7 @@
 // CListPosition).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,7 +24,23 @@ struct CFileEntry {
   // When the picture was taken (EXIF), UTC; 0 while unknown or absent.
   // Only sort mode 4 needs it, so it is read apart from the listing.
   FILETIME64 ftTaken = 0;
+  // Size and time not read yet: listed by name for an order that does not
+  // need them (SortDir::SetFactsLater); both are 0 until filled in.
+  bool bFactsPending = false;
 };
+
+// A file's size and last write as a stat gave them; bRead false when it
+// could not be read (gone meanwhile).
+struct tagFILEFACTS {
+  bool bRead = false;
+  uint64_t nSize = 0;
+  FILETIME64 ftLastWriteTime = 0;
+};
+// Reads the facts of every path, split over the cores. A true from
+// cancelled (asked now and then, from any of those threads) ends the reading
+// early; what was not read stays unread.
+std::vector<tagFILEFACTS> ReadFileFacts(const std::vector<MyString>& paths,
+                                        const std::function<bool()>& cancelled = nullptr);
 
 // Reads when the picture in path was taken, as UTC; false when it has no
 // such date. The program registers one (Pixwork reads no EXIF itself);
@@ -57,6 +74,17 @@ class SortDir {
   // cannot be read, names that are not UTF-8, and links that lead out of
   // the folder are left out; a folder that cannot be read lists nothing.
   void CreateSortedImageList();
+  // When on and the sort order does not need sizes and times (by name or
+  // extension), regular files are listed from their names alone, marked
+  // bFactsPending: on a large folder the stat calls are most of the
+  // listing. Off by default.
+  void SetFactsLater(bool bLater) { m_bFactsLater = bLater; }
+  // The paths of the entries still waiting for their facts, in list order.
+  std::vector<MyString> PendingFactsPaths() const;
+  // Fills the waiting entries whose path is in paths with their facts;
+  // an entry whose file could not be read keeps size 0. The order is not
+  // changed. Returns how many were filled.
+  int FillPendingFacts(const std::vector<MyString>& paths, const std::vector<tagFILEFACTS>& facts);
 
   // Appends the file at the end, unsorted; nothing when its facts cannot be
   // read.
@@ -121,6 +149,7 @@ class SortDir {
   void Sort();
 
   MyString m_strDirectory;
+  bool m_bFactsLater = false;
   std::vector<std::unique_ptr<CFileEntry>> m_files;
   std::vector<std::unique_ptr<CInfoBrowse>> m_groups;
 };
