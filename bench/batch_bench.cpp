@@ -28,12 +28,7 @@ fs::path MakePhoto(const fs::path& folder) {
   const fs::path path = folder / "base.jpg";
   if (fs::exists(path)) return path;
   std::printf("making %s ...\n", path.c_str());
-  Magick::Image image(Magick::Geometry(400, 300), Magick::Color("skyblue"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 3);
-  image.scale(Magick::Geometry("4000x3000!"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 1.2);
+  Magick::Image image = PhotoLikeImage();
   image.quality(92);
   image.write(path.string());
   return path;

@@ -44,12 +44,7 @@ fs::path MakePhoto(const fs::path& folder, bool preview) {
   const fs::path path = folder / (preview ? "base-preview.jpg" : "base.jpg");
   if (fs::exists(path)) return path;
   std::printf("making %s ...\n", path.c_str());
-  Magick::Image image(Magick::Geometry(400, 300), Magick::Color("skyblue"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 3);
-  image.scale(Magick::Geometry("4000x3000!"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 1.2);
+  Magick::Image image = PhotoLikeImage();
   // 4:2:0 at quality 92, as cameras write.
   std::vector<unsigned char> pixels(size_t(4000) * 3000 * 4);
   image.write(0, 0, 4000, 3000, "BGRA", Magick::CharPixel, pixels.data());

@@ -13,6 +13,7 @@
 #include "codecs/imagereader.h"
 #include "corekit/straw.h"
 #include "pixwork/options.h"
+#include "testsupport/adobergb.h"
 #include "testsupport/testsupport.h"
 
 namespace {
@@ -182,26 +183,6 @@ TEST(Paintweller, BitmapsForOtherParts) {
 
 }  // namespace
 
-namespace {
-
-// The Adobe RGB (1998) profile, made with LittleCMS from its primaries.
-std::string AdobeRgbProfile() {
-  const cmsCIExyY white{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::string bytes(size, '\0');
-  cmsSaveProfileToMem(profile, bytes.data(), &size);
-  cmsCloseProfile(profile);
-  return bytes;
-}
-
-}  // namespace
-
 // One picture saved as sRGB and as Adobe RGB with its profile, read back
 // from the files, is shown alike.
 TEST(Paintweller, EmbeddedColourProfilesAreShownInSrgb) {
@@ -213,7 +194,7 @@ TEST(Paintweller, EmbeddedColourProfilesAreShownInSrgb) {
   for (int y = 0; y < side; ++y)
     for (int x = 0; x < count * side; ++x)
       std::copy_n(patches[x / side], 3, &srgb[(size_t(y) * size_t(count * side) + size_t(x)) * 3]);
-  const std::string adobe = AdobeRgbProfile();
+  const std::string adobe = testsupport::AdobeRgbProfile();
   cmsHPROFILE from = cmsCreate_sRGBProfile();
   cmsHPROFILE to = cmsOpenProfileFromMem(adobe.data(), cmsUInt32Number(adobe.size()));
   cmsHTRANSFORM transform =

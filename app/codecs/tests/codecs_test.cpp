@@ -28,6 +28,7 @@
 #include "codecs/orientation.h"
 #include "corekit/loadslot.h"
 #include "corekit/straw.h"
+#include "testsupport/adobergb.h"
 
 namespace fs = std::filesystem;
 
@@ -470,31 +471,11 @@ TEST(CodecLayer, APhotoWithADamagedRestartMarkerIsReadWithItsWarning) {
   }
 }
 
-namespace {
-
-// Adobe RGB (1998) made by LittleCMS: D65, its primaries, gamma 563/256.
-std::string AdobeRgb() {
-  const cmsCIExyY white{0.3127, 0.3290, 1.0};
-  const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1.0}, {0.21, 0.71, 1.0}, {0.15, 0.06, 1.0}};
-  cmsToneCurve* gamma = cmsBuildGamma(nullptr, 563.0 / 256.0);
-  cmsToneCurve* curves[3] = {gamma, gamma, gamma};
-  cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
-  cmsFreeToneCurve(gamma);
-  cmsUInt32Number size = 0;
-  cmsSaveProfileToMem(profile, nullptr, &size);
-  std::string icc(size, '\0');
-  cmsSaveProfileToMem(profile, icc.data(), &size);
-  cmsCloseProfile(profile);
-  return icc;
-}
-
-}  // namespace
-
 // With the monitor's own profile set, an embedded profile is converted to
 // it, not to sRGB: a picture in the monitor's space stays as stored. A
 // broken monitor profile is refused with a reason and sRGB stays.
 TEST(CodecLayer, EmbeddedProfilesGoToTheMonitorsProfileWhenItHasOne) {
-  const std::string adobe = AdobeRgb();
+  const std::string adobe = testsupport::AdobeRgbProfile();
   const uint8_t stored[8] = {30, 200, 60, 255, 60, 90, 210, 255};
   uint8_t toSrgb[8];
   std::memcpy(toSrgb, stored, 8);
