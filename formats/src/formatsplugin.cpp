@@ -38,11 +38,12 @@ class CFormatsPlugin : public CLorimoPlugin {
 
   void GetPluginInformation(CLorimoPluginInfo* info) override {
     CLorimoPlugin::GetPluginInformation(info);
-    Copy(info->szName, u"Formats");
-    Copy(info->szDescription,
-         u"HEIC, HEIF, AVIF, WebP, JPEG XL and camera RAW pictures: reading, thumbnails, and "
-         u"writing WebP and JPEG XL");
-    Copy(info->szDeveloper, u"Lorimo");
+    LorimoCopyText(info->szName, u"Formats");
+    LorimoCopyText(
+        info->szDescription,
+        u"HEIC, HEIF, AVIF, WebP, JPEG XL and camera RAW pictures: reading, thumbnails, and "
+        u"writing WebP and JPEG XL");
+    LorimoCopyText(info->szDeveloper, u"Lorimo");
   }
 
   void RegisterPlugin(HWND frame, HWND content) override {
@@ -106,13 +107,6 @@ class CFormatsPlugin : public CLorimoPlugin {
   }
 
  private:
-  template <size_t N>
-  static void Copy(char16_t (&target)[N], const char16_t* text) {
-    size_t n = 0;
-    for (; text[n] && n + 1 < N; ++n) target[n] = text[n];
-    target[n] = 0;
-  }
-
   HBITMAP Read(const char16_t* file, const tagFORMATREAD& read) {
     std::string error;
     HBITMAP bitmap = nullptr;

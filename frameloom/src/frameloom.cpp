@@ -491,11 +491,11 @@ class CFrameloomPlugin : public CLorimoPlugin, public IFrameSource {
  public:
   void GetPluginInformation(CLorimoPluginInfo* info) override {
     CLorimoPlugin::GetPluginInformation(info);
-    Copy(info->szName, u"Frameloom");
-    Copy(info->szDescription, u"Turns a list of pictures into a movie");
-    Copy(info->szDeveloper, u"ZOKA");
-    Copy(info->szWebAddress, u"https://www.zoka.example/frameloom");
-    Copy(info->szSupportPhone, u"N/A");
+    LorimoCopyText(info->szName, u"Frameloom");
+    LorimoCopyText(info->szDescription, u"Turns a list of pictures into a movie");
+    LorimoCopyText(info->szDeveloper, u"ZOKA");
+    LorimoCopyText(info->szWebAddress, u"https://www.zoka.example/frameloom");
+    LorimoCopyText(info->szSupportPhone, u"N/A");
   }
   void RegisterPlugin(HWND frame, HWND content) override {
     CLorimoPlugin::RegisterPlugin(frame, content);
@@ -527,13 +527,6 @@ class CFrameloomPlugin : public CLorimoPlugin, public IFrameSource {
   }
 
  private:
-  template <size_t N>
-  static void Copy(char16_t (&target)[N], const char16_t* text) {
-    size_t n = 0;
-    for (; text[n] && n + 1 < N; ++n) target[n] = text[n];
-    target[n] = 0;
-  }
-
   int m_nCommand = 0;
   QPointer<CDlgFrameloom> m_dialog;
 };

@@ -48,9 +48,9 @@ class CToolsPlugin : public CLorimoPlugin {
   }
   void GetPluginInformation(CLorimoPluginInfo* info) override {
     CLorimoPlugin::GetPluginInformation(info);
-    Copy(info->szName, u"Tools");
-    Copy(info->szDeveloper, u"Lorimo Tests");
-    Copy(info->szWebAddress, u"example.org/tools");
+    LorimoCopyText(info->szName, u"Tools");
+    LorimoCopyText(info->szDeveloper, u"Lorimo Tests");
+    LorimoCopyText(info->szWebAddress, u"example.org/tools");
     // No terminator: the program cuts the text.
     for (char16_t& c : info->szSupportPhone) c = u'5';
   }
@@ -117,12 +117,6 @@ class CToolsPlugin : public CLorimoPlugin {
   }
 
  private:
-  template <size_t N>
-  static void Copy(char16_t (&target)[N], const char16_t* text) {
-    size_t n = 0;
-    for (; text[n] && n + 1 < N; ++n) target[n] = text[n];
-    target[n] = 0;
-  }
   CInvertFilter m_filter;
   QLabel* m_dockWidget = nullptr;
 };

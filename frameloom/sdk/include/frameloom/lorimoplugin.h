@@ -27,6 +27,15 @@ class QWidget;
 
 constexpr char16_t kLorimoPluginMessageName[] = u"LORIMO_PLUGIN_MESSAGE_2004";
 
+// Copies text into one of the fixed text fields below, cut to fit and
+// always ended by 0.
+template <size_t N>
+void LorimoCopyText(char16_t (&target)[N], const char16_t* text) {
+  size_t n = 0;
+  for (; text && text[n] && n + 1 < N; ++n) target[n] = text[n];
+  target[n] = 0;
+}
+
 // The program's own result codes.
 constexpr intptr_t LORIMO_ERR_BADARG = 54078;        // bad argument or unreadable file
 constexpr intptr_t LORIMO_ERR_NOTAVAILABLE = 54079;  // stock filter not available, not ready
