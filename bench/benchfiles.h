@@ -7,13 +7,14 @@
 
 #include <Magick++.h>
 
-// A 4000 x 3000 picture with a photo's grain and soft detail, for the
-// JPEGs the benchmarks work on.
-inline Magick::Image PhotoLikeImage() {
-  Magick::Image image(Magick::Geometry(400, 300), Magick::Color("skyblue"));
+// A picture of width x height with a photo's grain and soft detail (noise
+// at full size, softened as a lens would), for the JPEGs the benchmarks
+// work on.
+inline Magick::Image PhotoLikeImage(size_t width = 4000, size_t height = 3000) {
+  Magick::Image image(Magick::Geometry(width / 10, height / 10), Magick::Color("skyblue"));
   image.addNoise(Magick::GaussianNoise);
   image.blur(0, 3);
-  image.scale(Magick::Geometry("4000x3000!"));
+  image.scale(Magick::Geometry(std::to_string(width) + "x" + std::to_string(height) + "!"));
   image.addNoise(Magick::GaussianNoise);
   image.blur(0, 1.2);
   return image;

@@ -16,6 +16,7 @@
 
 #include <Magick++.h>
 
+#include "benchfiles.h"
 #include "benchtiming.h"
 #include "codecs/imagelibrary.h"
 #include "codecs/jpegpixels.h"
@@ -32,12 +33,7 @@ fs::path MakePhoto(const fs::path& folder) {
   const fs::path path = folder / "photo-24mp.jpg";
   if (fs::exists(path)) return path;
   std::printf("making %s ...\n", path.c_str());
-  Magick::Image image(Magick::Geometry(600, 400), Magick::Color("skyblue"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 3);
-  image.scale(Magick::Geometry("6000x4000!"));
-  image.addNoise(Magick::GaussianNoise);
-  image.blur(0, 1.2);
+  Magick::Image image = PhotoLikeImage(6000, 4000);
   image.quality(90);
   image.write(path.string());
   return path;

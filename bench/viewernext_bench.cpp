@@ -23,6 +23,7 @@
 
 #include <Magick++.h>
 
+#include "benchfiles.h"
 #include "benchtiming.h"
 #include "codecs/imagelibrary.h"
 #include "codecs/jpegpixels.h"
@@ -44,12 +45,7 @@ constexpr int kViewerHeight = 1080;
 // softened as a lens would; each file a little different.
 void MakePhotos(const fs::path& folder, int count) {
   std::printf("making %d photos of 6000 x 4000 in %s ...\n", count, folder.c_str());
-  Magick::Image base(Magick::Geometry(600, 400), Magick::Color("skyblue"));
-  base.addNoise(Magick::GaussianNoise);
-  base.blur(0, 3);
-  base.scale(Magick::Geometry("6000x4000!"));
-  base.addNoise(Magick::GaussianNoise);
-  base.blur(0, 1.2);
+  Magick::Image base = PhotoLikeImage(6000, 4000);
   for (int i = 0; i < count; ++i) {
     Magick::Image photo = base;
     photo.modulate(100.0 - 5.0 * i, 100.0, 100.0);
